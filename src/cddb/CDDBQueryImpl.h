@@ -1,0 +1,49 @@
+#ifndef VANTREL_CDDB_CDDBQUERYIMPL_H
+#define VANTREL_CDDB_CDDBQUERYIMPL_H
+
+#include <cddb/cddb.h>
+
+#include <string>
+#include <vector>
+
+#include "cddb/CDDBQueryException.h"
+#include "cli/CommandLineArguments.h"
+#include "disc/Disc.h"
+
+namespace Vantrel {
+
+// The CDDB library behind CDDBQuery. Owns one library connection.
+class CDDBQueryImpl {
+public:
+    CDDBQueryImpl();
+    CDDBQueryImpl(unsigned int length, const std::vector<int>& offsets);
+    CDDBQueryImpl(const std::string& category, unsigned int discId);
+    virtual ~CDDBQueryImpl();
+
+    CDDBQueryImpl(const CDDBQueryImpl&) = delete;
+    CDDBQueryImpl& operator=(const CDDBQueryImpl&) = delete;
+
+    void query();
+    const std::vector<Disc>& getResults() { return results; }
+
+    void setProtocolCDDBP(const std::string& server, unsigned int port);
+    void setProtocolHTTP(const std::string& server, unsigned int port);
+    void setProtocolHTTP(const std::string& server, unsigned int port, const std::string& proxyServer,
+                         unsigned int proxyPort, const std::string& username, const std::string& password);
+    void setCache(const Cache& mode);
+
+private:
+    void init();
+    Disc createDiscFromCDDBDisc(cddb_disc_s* disc);
+
+    unsigned int length = 0;
+    std::vector<int> offsets;
+    std::string category;
+    unsigned int discId = 0;
+    std::vector<Disc> results;
+    cddb_conn_t* connection = nullptr;
+};
+
+} // namespace Vantrel
+
+#endif

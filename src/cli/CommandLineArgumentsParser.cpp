@@ -1,0 +1,189 @@
+#include "cli/CommandLineArgumentsParser.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace Vantrel {
+
+CommandLineArgumentsParser::CommandLineArgumentsParser() : position(tokens.cend()) {}
+
+CommandLineArgumentsParser::CommandLineArgumentsParser(int argc, char** argv) {
+    if (argc > 0 && argv != nullptr)
+        tokens = std::for_each(argv, argv + argc, CopyItems()).items;
+    position = tokens.cbegin();
+    // Without even a program name there is no command either.
+    if (tokens.empty())
+        throw ParseException("Expected command");
+    setCurrentToken();
+    parseArguments();
+}
+
+void CommandLineArgumentsParser::setCurrentToken() {
+    currentToken = position == tokens.cend() ? std::string() : *position;
+}
+
+void CommandLineArgumentsParser::accept(const std::string& expected) {
+    if (position == tokens.cend())
+        throw ParseException("Expected \"" + expected + "\".");
+    if (currentToken != expected)
+        throw ParseException("Expected \"" + expected + "\" got " + currentToken);
+    ++position;
+    setCurrentToken();
+}
+
+bool CommandLineArgumentsParser::acceptEOF() {
+    if (position != tokens.cend())
+        throw ParseException("Expected EOF");
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseArguments() {
+    accept(currentToken);
+    parseFlags();
+    parseCommand();
+    return acceptEOF();
+}
+
+bool CommandLineArgumentsParser::parseFlags() {
+    while (parseFlag()) {
+    }
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseFlag() {
+    if (currentToken == "-c") {
+        accept(currentToken);
+        return parseCacheMode();
+    }
+    if (currentToken == "-s") {
+        accept(currentToken);
+        return parseServer();
+    }
+    if (currentToken == "-p") {
+        accept(currentToken);
+        return parsePort();
+    }
+    if (currentToken == "-P") {
+        accept(currentToken);
+        return parseProtocol();
+    }
+    return false;
+}
+
+bool CommandLineArgumentsParser::parseCacheMode() {
+    if (currentToken == "on")
+        arguments.cacheMode = CACHE_MODE_ON;
+    else if (currentToken == "off")
+        arguments.cacheMode = CACHE_MODE_OFF;
+    else if (currentToken == "only")
+        arguments.cacheMode = CACHE_MODE_ONLY;
+    else
+        throw ParseException("Unknown cache mode");
+    arguments.cacheModeGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseServer() {
+    if (currentToken.empty())
+        throw ParseException("Expected server hostname");
+    arguments.server = currentToken;
+    arguments.serverGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parsePort() {
+    const long port = std::strtol(currentToken.c_str(), nullptr, 10);
+    if (port <= 0 || port > 32767)
+        throw ParseException("Expected valid port number (0-32767)");
+    arguments.port = static_cast<std::int32_t>(port);
+    arguments.portGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseProtocol() {
+    if (currentToken == "cddbp")
+        arguments.protocol = PROTOCOL_CDDBP;
+    else if (currentToken == "http")
+        arguments.protocol = PROTOCOL_HTTP;
+    else if (currentToken == "proxy")
+        arguments.protocol = PROTOCOL_PROXY;
+    else
+        throw ParseException("Unknown protocol");
+    arguments.protocolGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseCommand() {
+    if (currentToken == "id") {
+        arguments.command = COMMAND_ID;
+        accept(currentToken);
+        parseCDDBCategory();
+        parseCDDBID();
+        return parseFiles();
+    }
+    if (currentToken == "sequence") {
+        arguments.command = COMMAND_SEQUENCE;
+        accept(currentToken);
+        return parseFiles();
+    }
+    if (currentToken == "rename") {
+        arguments.command = COMMAND_RENAME;
+        accept(currentToken);
+        parseTemplate();
+        return parseFiles();
+    }
+    if (currentToken == "list") {
+        arguments.command = COMMAND_LIST;
+        accept(currentToken);
+        return parseFiles();
+    }
+    if (currentToken == "help" || currentToken == "-h") {
+        arguments.command = COMMAND_HELP;
+        accept(currentToken);
+        return true;
+    }
+    if (currentToken.empty())
+        throw ParseException("Expected command");
+    throw ParseException("Unknown command");
+}
+
+bool CommandLineArgumentsParser::parseCDDBCategory() {
+    if (currentToken.empty())
+        throw ParseException("Expected CDDB category");
+    arguments.category = currentToken;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseCDDBID() {
+    if (currentToken.empty())
+        throw ParseException("Expected CDDB disc ID");
+    const long long value = std::strtoll(currentToken.c_str(), nullptr, 16);
+    arguments.discId = static_cast<std::uint32_t>(static_cast<unsigned long long>(value));
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseTemplate() {
+    if (currentToken.empty())
+        throw ParseException("Expected template string");
+    arguments.templateString = currentToken;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseFiles() {
+    for (auto walker = position; walker != tokens.cend(); ++walker) {
+        arguments.files.push_back(*walker);
+        accept(currentToken);
+    }
+    if (arguments.files.empty())
+        throw ParseException("Expected at least one file");
+    return true;
+}
+
+} // namespace Vantrel

@@ -1,0 +1,13 @@
+#include "disc/Disc.h"
+
+namespace Vantrel {
+
+Track::Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo)
+    : name(name), artist(artist), length(length), trackNo(trackNo) {}
+
+Disc::Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year)
+    : title(title), artist(artist), genre(genre), year(year) {}
+
+void Disc::appendTrack(const Track& track) { tracks.push_back(track); }
+
+} // namespace Vantrel

@@ -1,0 +1,99 @@
+#include "files/FileDisc.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include <taglib/audioproperties.h>
+#include <taglib/tag.h>
+
+namespace Vantrel {
+
+namespace {
+
+bool isRegularFile(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void writeMinutesAndSeconds(std::ostream& stream, unsigned int length) {
+    const unsigned int seconds = length % 60;
+    stream << length / 60 << ':' << (seconds <= 9 ? "0" : "") << seconds;
+}
+
+} // namespace
+
+TagLib::String toUTF8String(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
+
+FileDisc::FileDisc(const std::vector<std::string>& paths) {
+    files.reserve(paths.size());
+    std::for_each(paths.begin(), paths.end(), InstantiateTagLibFiles(files));
+}
+
+FileDisc::~FileDisc() = default;
+
+void InstantiateTagLibFiles::operator()(const std::string& path) {
+    FileDisc::PathFileRef entry;
+    entry.path = path;
+    // Only regular files are opened: TagLib would block forever on a FIFO.
+    if (isRegularFile(path))
+        entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
+    files.push_back(entry);
+}
+
+const std::vector<ProblemFile>& FileDisc::checkFiles() {
+    problemFiles = std::for_each(files.begin(), files.end(), CheckValidity()).problemFiles;
+    return problemFiles;
+}
+
+void CheckValidity::operator()(const FileDisc::PathFileRef& entry) {
+    ProblemType type = PROBLEM_NONE;
+    TagLib::File* file = entry.fileRef.file();
+    struct stat info;
+    if (file == nullptr || entry.path.empty() || stat(entry.path.c_str(), &info) != 0) {
+        type = PROBLEM_INVALID;
+    } else {
+        if (!file->isValid())
+            type = PROBLEM_INVALID;
+        if (file->readOnly())
+            type = type == PROBLEM_INVALID ? PROBLEM_INVALID_AND_READ_ONLY : PROBLEM_READ_ONLY;
+    }
+    if (type != PROBLEM_NONE)
+        problemFiles.push_back(ProblemFile{entry.path, type});
+}
+
+std::string FileDisc::ProblemTypeToString(const ProblemType& type) {
+    switch (type) {
+    case PROBLEM_NONE:
+        return "None";
+    case PROBLEM_READ_ONLY:
+        return "File is read-only";
+    case PROBLEM_INVALID:
+        return "File is invalid";
+    case PROBLEM_INVALID_AND_READ_ONLY:
+        return "File is invalid and read-only";
+    }
+    return "";
+}
+
+void FileDisc::printDetails(std::ostream& os) {
+    os << "Output format: Artist - Title (Track Number, Year, Genre)" << std::endl << std::endl;
+    std::for_each(files.begin(), files.end(), PrintFileDisc(os));
+}
+
+void PrintFileDisc::operator()(const FileDisc::PathFileRef& entry) {
+    ++count;
+    const TagLib::AudioProperties* properties = entry.fileRef.isNull() ? nullptr : entry.fileRef.audioProperties();
+    const TagLib::Tag* tag = entry.fileRef.isNull() ? nullptr : entry.fileRef.tag();
+    if (properties == nullptr || tag == nullptr)
+        throw TagException("File, audioProperties or Tag is NULL");
+
+    stream << (count <= 9 ? " " : "") << count << ". " << entry.path << " (";
+    writeMinutesAndSeconds(stream, static_cast<unsigned int>(properties->length()));
+    stream << ')' << std::endl;
+    // Tag texts are written as UTF-8, the encoding of the terminal.
+    stream << "    " << tag->artist().to8Bit(true) << " - " << tag->title().to8Bit(true) << " (" << tag->track() << ", "
+           << tag->year() << ", " << tag->genre().to8Bit(true) << ')' << std::endl;
+}
+
+} // namespace Vantrel

@@ -1,0 +1,163 @@
+#ifndef VANTREL_FILES_FILEDISC_H
+#define VANTREL_FILES_FILEDISC_H
+
+#include <taglib/fileref.h>
+#include <taglib/tstring.h>
+
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "disc/Disc.h"
+#include "files/TagException.h"
+
+namespace Vantrel {
+
+enum ProblemType : std::int32_t {
+    PROBLEM_NONE = 0,
+    PROBLEM_READ_ONLY = 1,
+    PROBLEM_INVALID = 2,
+    PROBLEM_INVALID_AND_READ_ONLY = 3
+};
+
+// A file that cannot be used, and why.
+struct ProblemFile {
+    std::string path;
+    ProblemType type = PROBLEM_NONE;
+};
+
+// Start of every file in CD frames, and the disc length in seconds as CDDB
+// defines it: the lead-out frame divided by frames_per_second.
+struct Offsets {
+    std::vector<int> frameOffsets;
+    unsigned int length = 0;
+};
+
+// One entry of a rename plan.
+struct OldNameNewName {
+    std::string oldName;
+    std::string newName;
+};
+
+// One entry of a rename plan that was refused or failed, with the reason.
+struct RenameProblem {
+    std::string oldName;
+    std::string reason;
+};
+
+// The text of a tag, read as UTF-8.
+TagLib::String toUTF8String(const std::string& s);
+
+// The audio files of one disc, in track order, each kept open from
+// construction to destruction.
+class FileDisc {
+public:
+    struct PathFileRef {
+        std::string path;
+        TagLib::FileRef fileRef;
+    };
+
+    explicit FileDisc(const std::vector<std::string>& paths);
+    virtual ~FileDisc();
+
+    FileDisc(const FileDisc&) = delete;
+    FileDisc& operator=(const FileDisc&) = delete;
+
+    const std::vector<ProblemFile>& checkFiles();
+    static std::string ProblemTypeToString(const ProblemType& type);
+    void printDetails(std::ostream& os);
+
+    const Offsets& generateOffsets(int firstOffset);
+
+    // Each throws TagException after tagging every file it could when any
+    // file could not be saved.
+    void tagByBestFit(const Disc& disc);
+    void tagByOrder(const Disc& disc);
+    void stripTag(const TagLib::FileRef& fileRef);
+    void setTag(const Disc& disc, const Track& track, TagLib::FileRef& fileRef);
+
+    const std::vector<OldNameNewName>& generateNewNames(const std::string& templateString);
+    // Entries of the plan that would end at the same target as another one.
+    static std::vector<RenameProblem> findClashes(const std::vector<OldNameNewName>& plan);
+    // Renames without ever replacing an existing file; returns the entries
+    // that were not renamed.
+    const std::vector<RenameProblem>& renameFiles(const std::vector<OldNameNewName>& plan);
+
+private:
+    std::vector<PathFileRef> files;
+    std::vector<OldNameNewName> newNames;
+    Offsets offsets;
+    std::vector<ProblemFile> problemFiles;
+    std::vector<RenameProblem> renameProblems;
+};
+
+// Opens every path through TagLib; applied with std::for_each.
+class InstantiateTagLibFiles {
+public:
+    explicit InstantiateTagLibFiles(std::vector<FileDisc::PathFileRef>& files) : files(files) {}
+    void operator()(const std::string& path);
+
+private:
+    std::vector<FileDisc::PathFileRef>& files;
+};
+
+// Collects the files that cannot be used; applied with std::for_each.
+struct CheckValidity {
+    std::vector<ProblemFile> problemFiles;
+    void operator()(const FileDisc::PathFileRef& entry);
+};
+
+// Writes the listing of one file; applied with std::for_each.
+class PrintFileDisc {
+public:
+    explicit PrintFileDisc(std::ostream& stream) : stream(stream) {}
+    void operator()(const FileDisc::PathFileRef& entry);
+
+private:
+    std::ostream& stream;
+    unsigned int count = 0;
+};
+
+// Sums the files' playing times into frame offsets; applied with std::for_each.
+struct OffsetsCounter {
+    explicit OffsetsCounter(const int& firstOffset) : firstOffset(firstOffset) {}
+    void operator()(const FileDisc::PathFileRef& entry);
+
+    int firstOffset;
+    double seconds = 0.0;
+    std::vector<int> frameOffsets;
+};
+
+// Pairs every file with its length in whole seconds; applied with std::for_each.
+struct DiscCopyWithLengths {
+    std::vector<std::pair<TagLib::FileRef, unsigned int>> filesWithLengths;
+    void operator()(const FileDisc::PathFileRef& entry);
+};
+
+// True when the first pair's length is strictly nearer to x than the second's.
+struct DiffFromX {
+    explicit DiffFromX(unsigned int x) : x(x) {}
+    bool operator()(const std::pair<TagLib::FileRef, unsigned int>& a,
+                    const std::pair<TagLib::FileRef, unsigned int>& b) const;
+
+    unsigned int x;
+};
+
+// Expands the rename template for every file; applied with std::for_each.
+class PrepareNewNames {
+public:
+    explicit PrepareNewNames(const std::string& templateString) : templateString(templateString) {}
+    void operator()(const FileDisc::PathFileRef& entry);
+
+    static void replace_with(std::string& text, const std::string& token, const std::string& value);
+    static void replace_with(std::string& text, const std::string& token, const TagLib::String& value);
+
+    std::string templateString;
+    std::vector<OldNameNewName> newNames;
+};
+
+} // namespace Vantrel
+
+#endif

@@ -1,0 +1,23 @@
+import os
+import sys
+
+import pytest
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
+
+from support.runner import run_vantrel  # noqa: E402
+
+
+@pytest.fixture
+def home(tmp_path):
+    folder = tmp_path / "home"
+    folder.mkdir()
+    return folder
+
+
+@pytest.fixture
+def vantrel(home):
+    """vantrel(args, stdin=..., cwd=..., env=...) -> Result, with HOME set to a temporary folder."""
+    def run(args, **kwargs):
+        return run_vantrel(args, home, **kwargs)
+    return run
