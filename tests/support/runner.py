@@ -3,8 +3,8 @@
 import os
 import subprocess
 
-BINARY = os.environ.get("VANTREL_BIN") or os.path.join(
-    os.path.dirname(__file__), "..", "..", "build", "vantrel")
+BINARY = os.path.abspath(os.environ.get("VANTREL_BIN") or os.path.join(
+    os.path.dirname(__file__), "..", "..", "build", "vantrel"))
 
 
 class Result:

@@ -1,0 +1,75 @@
+"""The command line as a user meets it: help, usage and parse errors."""
+
+import re
+
+import pytest
+
+USAGE_LINES = [
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-h] command [command_arguments] file...",
+    "",
+    "Commands:",
+    "* id cddb_category cddb_id_hex: retrieves the given disc from the CDDB",
+    "  database and tags each file by closest length.",
+    "* sequence: generates a CDDB ID, queries the CDDB database",
+    "* rename: renames files based on a template with the following tokens:",
+    "    %a = artist, %g = genre. %s = song title, %t = album title",
+    "    %y = year, %n = track number",
+    "* help: this help screen",
+    "",
+    "Flags:",
+    "* -c cache_mode: use one of 'on', 'off' or 'only' (default: on)",
+    "* -s hostname: use hostname as the CDDB server (default: gnudb.gnudb.org)",
+    "* -p port: connect to CDDB server using port (default for cddbp: 888 default for http: 80)",
+    "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
+    "",
+]
+
+BANNER = re.compile(r"^Vantrel \d+(\.\d+)? Release Date: \d{8} Built: [A-Z][a-z]{2} [ \d]\d \d{4} \d\d:\d\d:\d\d$")
+
+
+def check_usage(lines):
+    assert BANNER.match(lines[0]), lines[0]
+    assert lines[1] and lines[2]  # attribution and home page
+    assert lines[3] == ""
+    assert lines[4:4 + len(USAGE_LINES)] == USAGE_LINES
+
+
+@pytest.mark.parametrize("command", ["help", "-h"])
+def test_help_prints_long_banner_and_usage_with_status_1(vantrel, command):
+    result = vantrel([command])
+    assert result.status == 1
+    assert result.stderr == ""
+    lines = result.stdout.split("\n")
+    check_usage(lines)
+    assert lines[4 + len(USAGE_LINES):] == [""]
+
+
+@pytest.mark.parametrize("args, message", [
+    ([], "Expected command"),
+    (["-c", "off"], "Expected command"),
+    (["frobnicate"], "Unknown command"),
+    (["help", "extra"], "Expected EOF"),
+    (["-c", "sometimes", "list", "a"], "Unknown cache mode"),
+    (["-s"], "Expected server hostname"),
+    (["-p", "0", "list", "a"], "Expected valid port number (0-32767)"),
+    (["-P", "gopher", "list", "a"], "Unknown protocol"),
+    (["id", "misc"], "Expected CDDB disc ID"),
+    (["rename", "%n"], "Expected at least one file"),
+    (["list"], "Expected at least one file"),
+])
+def test_parse_errors_print_usage_then_the_message(vantrel, args, message):
+    result = vantrel(args)
+    assert result.status == 1
+    assert result.stderr == ""
+    lines = result.stdout.split("\n")
+    check_usage(lines)
+    # The message is the last line; no short banner precedes the usage.
+    assert lines[-2:] == ["Parse Exception: " + message, ""]
+    assert len(lines) == 4 + len(USAGE_LINES) + 2
+
+
+def test_files_after_the_command_are_never_flags(vantrel, tmp_path):
+    # "-c" and "on" are file names here: both are reported missing.
+    result = vantrel(["list", "-c", "on"], cwd=tmp_path)
+    assert result.status == 3
+    assert result.stderr == "-c: File is invalid\non: File is invalid\n"

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/CommandLineArgumentsParser.h"
+
+using namespace Vantrel;
+
+namespace {
+
+CommandLineArguments parse(std::vector<std::string> tokens) {
+    std::vector<char*> argv;
+    for (std::string& token : tokens)
+        argv.push_back(token.data());
+    CommandLineArgumentsParser parser(static_cast<int>(argv.size()), argv.data());
+    return parser.getArguments();
+}
+
+// The message of the ParseException that parsing the tokens throws.
+std::string parseError(const std::vector<std::string>& tokens) {
+    try {
+        parse(tokens);
+    } catch (const ParseException& error) {
+        return error.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(Parser, CommandsAndTheirArguments) {
+    CommandLineArguments id = parse({"vantrel", "id", "rock", "0xd50dd30f", "a.mp3", "b.mp3"});
+    EXPECT_EQ(id.command, COMMAND_ID);
+    EXPECT_EQ(id.category, "rock");
+    EXPECT_EQ(id.discId, 0xd50dd30fu);
+    EXPECT_EQ(id.files, (std::vector<std::string>{"a.mp3", "b.mp3"}));
+
+    CommandLineArguments rename = parse({"vantrel", "rename", "%n - %s.mp3", "x"});
+    EXPECT_EQ(rename.command, COMMAND_RENAME);
+    EXPECT_EQ(rename.templateString, "%n - %s.mp3");
+    EXPECT_EQ(rename.files, std::vector<std::string>{"x"});
+    EXPECT_TRUE(rename.category.empty());
+
+    EXPECT_EQ(parse({"vantrel", "sequence", "f"}).command, COMMAND_SEQUENCE);
+    EXPECT_EQ(parse({"vantrel", "list", "f"}).command, COMMAND_LIST);
+    EXPECT_EQ(parse({"vantrel", "help"}).command, COMMAND_HELP);
+    EXPECT_EQ(parse({"vantrel", "-c", "off", "-h"}).command, COMMAND_HELP);
+}
+
+TEST(Parser, FlagsRepeatAndKeepTheLastValue) {
+    CommandLineArguments arguments =
+        parse({"vantrel", "-c", "off", "-s", "-dash.example", "-p", "8880", "-P", "http", "-c", "on", "list", "f"});
+    EXPECT_TRUE(arguments.cacheModeGiven);
+    EXPECT_EQ(arguments.cacheMode, CACHE_MODE_ON);
+    EXPECT_TRUE(arguments.serverGiven);
+    EXPECT_EQ(arguments.server, "-dash.example");
+    EXPECT_TRUE(arguments.portGiven);
+    EXPECT_EQ(arguments.port, 8880);
+    EXPECT_TRUE(arguments.protocolGiven);
+    EXPECT_EQ(arguments.protocol, PROTOCOL_HTTP);
+
+    EXPECT_EQ(parse({"vantrel", "-c", "only", "-P", "proxy", "list", "f"}).cacheMode, CACHE_MODE_ONLY);
+    EXPECT_EQ(parse({"vantrel", "-P", "cddbp", "list", "f"}).protocol, PROTOCOL_CDDBP);
+    CommandLineArguments none = parse({"vantrel", "list", "f"});
+    EXPECT_FALSE(none.cacheModeGiven || none.serverGiven || none.portGiven || none.protocolGiven);
+    EXPECT_EQ(none.protocol, PROTOCOL_NONE);
+}
+
+TEST(Parser, EverythingAfterTheCommandIsAFile) {
+    CommandLineArguments arguments = parse({"vantrel", "list", "-c", "on", "help", "", "-h"});
+    EXPECT_EQ(arguments.files, (std::vector<std::string>{"-c", "on", "help", "", "-h"}));
+    EXPECT_FALSE(arguments.cacheModeGiven);
+}
+
+TEST(Parser, PortsAreReadLikeStrtol) {
+    EXPECT_EQ(parse({"v", "-p", "1", "list", "f"}).port, 1);
+    EXPECT_EQ(parse({"v", "-p", "32767", "list", "f"}).port, 32767);
+    EXPECT_EQ(parse({"v", "-p", "80abc", "list", "f"}).port, 80);
+    EXPECT_EQ(parse({"v", "-p", " 888", "list", "f"}).port, 888);
+    EXPECT_EQ(parse({"v", "-p", "+888", "list", "f"}).port, 888);
+    for (const char* bad : {"0", "-1", "32768", "http", "", "99999999999999999999"})
+        EXPECT_EQ(parseError({"v", "-p", bad, "list", "f"}), "Parse Exception: Expected valid port number (0-32767)")
+            << bad;
+}
+
+TEST(Parser, DiscIdsAreReadLikeStrtollInBase16) {
+    auto discId = [](const std::string& token) { return parse({"v", "id", "misc", token, "f"}).discId; };
+    EXPECT_EQ(discId("d50dd30f"), 0xd50dd30fu);
+    EXPECT_EQ(discId("0XD50DD30F"), 0xd50dd30fu);
+    EXPECT_EQ(discId("  7d0b170a trailing"), 0x7d0b170au);
+    EXPECT_EQ(discId("123456789a"), 0x3456789au);
+    EXPECT_EQ(discId("-1"), 0xffffffffu);
+    EXPECT_EQ(discId("-2"), 0xfffffffeu);
+    EXPECT_EQ(discId("zz"), 0u);
+    EXPECT_EQ(discId("fffffffffffffffffffff"), 0xffffffffu);  // clamped to LLONG_MAX
+    EXPECT_EQ(discId("-fffffffffffffffffffff"), 0u);          // clamped to LLONG_MIN
+}
+
+TEST(Parser, ErrorMessages) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"vantrel"}, "Expected command"},
+        {{"vantrel", ""}, "Expected command"},
+        {{"vantrel", "-c", "off"}, "Expected command"},
+        {{"vantrel", "ID", "misc", "1", "f"}, "Unknown command"},
+        {{"vantrel", "--help"}, "Unknown command"},
+        {{"vantrel", "help", "x"}, "Expected EOF"},
+        {{"vantrel", "-h", "-c", "on"}, "Expected EOF"},
+        {{"vantrel", "-c"}, "Unknown cache mode"},
+        {{"vantrel", "-c", "On", "list", "f"}, "Unknown cache mode"},
+        {{"vantrel", "-s"}, "Expected server hostname"},
+        {{"vantrel", "-s", "", "list", "f"}, "Expected server hostname"},
+        {{"vantrel", "-p"}, "Expected valid port number (0-32767)"},
+        {{"vantrel", "-P"}, "Unknown protocol"},
+        {{"vantrel", "-P", "HTTP", "list", "f"}, "Unknown protocol"},
+        {{"vantrel", "id"}, "Expected CDDB category"},
+        {{"vantrel", "id", "", "1", "f"}, "Expected CDDB category"},
+        {{"vantrel", "id", "misc"}, "Expected CDDB disc ID"},
+        {{"vantrel", "id", "misc", ""}, "Expected CDDB disc ID"},
+        {{"vantrel", "id", "misc", "1"}, "Expected at least one file"},
+        {{"vantrel", "rename"}, "Expected template string"},
+        {{"vantrel", "rename", "", "f"}, "Expected template string"},
+        {{"vantrel", "rename", "%n"}, "Expected at least one file"},
+        {{"vantrel", "list"}, "Expected at least one file"},
+        {{"vantrel", "sequence"}, "Expected at least one file"},
+        // The parser stops at the first error.
+        {{"vantrel", "-P", "ftp", "-c", "bad"}, "Unknown protocol"},
+    };
+    for (const auto& [tokens, detail] : cases)
+        EXPECT_EQ(parseError(tokens), "Parse Exception: " + detail) << testing::PrintToString(tokens);
+}
+
+TEST(Parser, NoProgramNameIsAMissingCommand) {
+    EXPECT_THROW(
+        {
+            try {
+                CommandLineArgumentsParser parser(0, nullptr);
+            } catch (const ParseException& error) {
+                EXPECT_STREQ(error.what(), "Parse Exception: Expected command");
+                throw;
+            }
+        },
+        ParseException);
+}
+
+TEST(Parser, ExceptionTextIsTheSameThroughTheBaseClass) {
+    try {
+        parse({"vantrel", "frobnicate"});
+        FAIL() << "no exception";
+    } catch (const std::exception& error) {
+        EXPECT_STREQ(error.what(), "Parse Exception: Unknown command");
+    }
+}
