@@ -1,23 +1,209 @@
 #include "cddb/CDDBQueryImpl.h"
 
-// Placeholder until the CDDB client lands: every lookup fails cleanly.
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+
+#define VANTREL_STRINGIFY(x) #x
+#define VANTREL_TEXT(x) VANTREL_STRINGIFY(x)
+
 namespace Vantrel {
 
+namespace {
+
+const char* const CLIENT_NAME = "vantrel";
+const char* const CLIENT_VERSION = VANTREL_TEXT(VANTREL_VERSION);
+
+// libcddb answers null for a field that the entry does not have.
+std::string text(const char* value) { return value != nullptr ? value : ""; }
+
+std::string homeFromPasswordDatabase() {
+    const passwd* entry = getpwuid(getuid());
+    return entry != nullptr ? text(entry->pw_dir) : "";
+}
+
+// libcddb builds its cache folder name from HOME, in libcddb_init and in
+// cddb_new, and crashes when HOME is unset. While HOME is unset, this sets it
+// to the user's home from the password database, or to a folder that does
+// not exist when there is none (the cache then stays off), and unsets it
+// again when it goes.
+class HomeForLibrary {
+public:
+    HomeForLibrary() : wasSet(std::getenv("HOME") != nullptr) {
+        if (wasSet)
+            return;
+        const std::string home = homeFromPasswordDatabase();
+        usable = !home.empty();
+        setenv("HOME", usable ? home.c_str() : "/nonexistent", 1);
+    }
+    ~HomeForLibrary() {
+        if (!wasSet)
+            unsetenv("HOME");
+    }
+    HomeForLibrary(const HomeForLibrary&) = delete;
+    HomeForLibrary& operator=(const HomeForLibrary&) = delete;
+
+    bool cacheUsable() const { return usable; }
+
+private:
+    bool wasSet;
+    bool usable = true;
+};
+
+} // namespace
+
 CDDBQueryImpl::CDDBQueryImpl() { init(); }
-CDDBQueryImpl::CDDBQueryImpl(unsigned int length, const std::vector<int>& offsets) : length(length), offsets(offsets) {
+
+CDDBQueryImpl::CDDBQueryImpl(unsigned int length, const std::vector<int>& offsets) {
     init();
+    this->length = length;
+    this->offsets = offsets;
 }
-CDDBQueryImpl::CDDBQueryImpl(const std::string& category, unsigned int discId) : category(category), discId(discId) {
+
+CDDBQueryImpl::CDDBQueryImpl(const std::string& category, unsigned int discId) {
     init();
+    this->category = category;
+    this->discId = discId;
 }
-CDDBQueryImpl::~CDDBQueryImpl() = default;
-void CDDBQueryImpl::init() {}
-void CDDBQueryImpl::query() { throw CDDBQueryException("CDDB lookups are not yet available"); }
-void CDDBQueryImpl::setProtocolCDDBP(const std::string&, unsigned int) {}
-void CDDBQueryImpl::setProtocolHTTP(const std::string&, unsigned int) {}
-void CDDBQueryImpl::setProtocolHTTP(const std::string&, unsigned int, const std::string&, unsigned int,
-                                    const std::string&, const std::string&) {}
-void CDDBQueryImpl::setCache(const Cache&) {}
-Disc CDDBQueryImpl::createDiscFromCDDBDisc(cddb_disc_s*) { return Disc("", "", "", 0); }
+
+CDDBQueryImpl::~CDDBQueryImpl() {
+    connection.reset();
+    libcddb_shutdown();
+}
+
+void CDDBQueryImpl::init() {
+    length = 0;
+    discId = 0;
+    const HomeForLibrary home;
+    cacheUsable = home.cacheUsable();
+    libcddb_init();
+    connection.reset(cddb_new());
+    if (!connection) {
+        libcddb_shutdown();
+        throw CDDBQueryException("Out of memory when calling cddb_new()");
+    }
+    if (!cacheUsable)
+        cddb_cache_disable(connection.get());
+    identify();
+}
+
+// Public servers refuse clients that do not name themselves, and some want
+// a real e-mail address in the greeting.
+void CDDBQueryImpl::identify() {
+    cddb_set_client(connection.get(), CLIENT_NAME, CLIENT_VERSION);
+    const char* email = std::getenv("EMAIL");
+    if (email != nullptr && std::string(email).find('@') != std::string::npos)
+        cddb_set_email_address(connection.get(), email);
+}
+
+void CDDBQueryImpl::query() {
+    DiscPointer disc(cddb_disc_new());
+    if (!disc)
+        throw CDDBQueryException("Out of memory when calling cddb_disc_new()");
+    const int matches = offsets.empty() ? nameEntry(disc.get()) : search(disc.get());
+    for (int match = 0; match < matches; ++match) {
+        readMatch(disc.get());
+        cddb_query_next(connection.get(), disc.get());
+    }
+}
+
+int CDDBQueryImpl::nameEntry(cddb_disc_t* disc) {
+    cddb_disc_set_category_str(disc, category.c_str());
+    if (cddb_disc_get_category(disc) == CDDB_CAT_MISC && category != "misc")
+        std::cerr << "Vantrel: Warning \"" << category << "\" matches CDDB_CAT_MISC" << std::endl;
+    cddb_disc_set_discid(disc, discId);
+    return 1;
+}
+
+int CDDBQueryImpl::search(cddb_disc_t* disc) {
+    cddb_disc_set_length(disc, length);
+    for (const int offset : offsets) {
+        cddb_track_t* track = cddb_track_new();
+        if (track == nullptr)
+            throw CDDBQueryException("Out of memory whilst calling cddb_track_new()");
+        cddb_track_set_frame_offset(track, offset);
+        cddb_disc_add_track(disc, track);
+    }
+    cddb_disc_calc_discid(disc);
+    const int matches = cddb_query(connection.get(), disc);
+    if (matches == -1)
+        throw CDDBQueryException(libraryError("Connection error: libcddb: "));
+    return matches;
+}
+
+// Each entry is read into a copy of the disc object as the search left it:
+// libcddb keeps whatever a disc object already holds for every field that an
+// entry lacks, so reading every match into the one object would hand a
+// later match the year or genre of an earlier one.
+void CDDBQueryImpl::readMatch(cddb_disc_t* match) {
+    DiscPointer entry(cddb_disc_clone(match));
+    if (!entry)
+        throw CDDBQueryException("Out of memory when calling cddb_disc_clone()");
+    if (cddb_read(connection.get(), entry.get()) == 0)
+        throw CDDBQueryException(libraryError("Query error: libcddb: "));
+    results.push_back(createDiscFromCDDBDisc(entry.get()));
+}
+
+std::string CDDBQueryImpl::libraryError(const std::string& prefix) const {
+    return prefix + text(cddb_error_str(cddb_errno(connection.get())));
+}
+
+Disc CDDBQueryImpl::createDiscFromCDDBDisc(cddb_disc_s* disc) {
+    Disc result(text(cddb_disc_get_title(disc)), text(cddb_disc_get_artist(disc)), text(cddb_disc_get_genre(disc)),
+                cddb_disc_get_year(disc));
+    cddb_track_t* track = cddb_disc_get_track_first(disc);
+    while (track != nullptr) {
+        const std::string name = text(cddb_track_get_title(track));
+        const std::string artist = text(cddb_track_get_artist(track));
+        const unsigned int seconds = static_cast<unsigned int>(cddb_track_get_length(track));
+        const unsigned int trackNo = static_cast<unsigned int>(cddb_track_get_number(track));
+        track = cddb_disc_get_track_next(disc);
+        result.appendTrack(Track(name, artist, seconds, trackNo));
+    }
+    return result;
+}
+
+void CDDBQueryImpl::setProtocolCDDBP(const std::string& server, unsigned int port) {
+    cddb_set_server_name(connection.get(), server.c_str());
+    cddb_set_server_port(connection.get(), static_cast<int>(port));
+}
+
+void CDDBQueryImpl::setProtocolHTTP(const std::string& server, unsigned int port) {
+    cddb_http_enable(connection.get());
+    cddb_set_server_name(connection.get(), server.c_str());
+    cddb_set_server_port(connection.get(), static_cast<int>(port));
+    cddb_http_proxy_disable(connection.get());
+}
+
+void CDDBQueryImpl::setProtocolHTTP(const std::string& server, unsigned int port, const std::string& proxyServer,
+                                    unsigned int proxyPort, const std::string& username, const std::string& password) {
+    setProtocolHTTP(server, port);
+    cddb_http_proxy_enable(connection.get());
+    cddb_set_http_proxy_server_name(connection.get(), proxyServer.c_str());
+    cddb_set_http_proxy_server_port(connection.get(), static_cast<int>(proxyPort));
+    cddb_set_http_proxy_credentials(connection.get(), username.c_str(), password.c_str());
+}
+
+// Without a home folder there is no cache to use: "on" reads and writes
+// nothing, and "only" finds nothing.
+void CDDBQueryImpl::setCache(const Cache& mode) {
+    switch (mode) {
+    case CACHE_MODE_ON:
+        if (cacheUsable)
+            cddb_cache_enable(connection.get());
+        else
+            cddb_cache_disable(connection.get());
+        return;
+    case CACHE_MODE_OFF:
+        cddb_cache_disable(connection.get());
+        return;
+    case CACHE_MODE_ONLY:
+        cddb_cache_only(connection.get());
+        return;
+    }
+    throw CDDBQueryException("Unknown cache mode");
+}
 
 } // namespace Vantrel

@@ -3,6 +3,7 @@
 
 #include <cddb/cddb.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,20 @@ public:
     void setCache(const Cache& mode);
 
 private:
+    struct ConnectionDeleter {
+        void operator()(cddb_conn_t* connection) const { cddb_destroy(connection); }
+    };
+    struct DiscDeleter {
+        void operator()(cddb_disc_t* disc) const { cddb_disc_destroy(disc); }
+    };
+    using DiscPointer = std::unique_ptr<cddb_disc_t, DiscDeleter>;
+
     void init();
+    void identify();
+    int nameEntry(cddb_disc_t* disc);
+    int search(cddb_disc_t* disc);
+    void readMatch(cddb_disc_t* match);
+    std::string libraryError(const std::string& prefix) const;
     Disc createDiscFromCDDBDisc(cddb_disc_s* disc);
 
     unsigned int length = 0;
@@ -41,7 +55,9 @@ private:
     std::string category;
     unsigned int discId = 0;
     std::vector<Disc> results;
-    cddb_conn_t* connection = nullptr;
+    std::unique_ptr<cddb_conn_t, ConnectionDeleter> connection;
+    // False when the process has no home folder to keep libcddb's cache in.
+    bool cacheUsable = true;
 };
 
 } // namespace Vantrel
