@@ -91,6 +91,9 @@ private:
     Offsets offsets;
     std::vector<ProblemFile> problemFiles;
     std::vector<RenameProblem> renameProblems;
+
+    // Strips, sets and saves one file; true when the save is confirmed.
+    bool writeTrack(const Disc& disc, const Track& track, TagLib::FileRef& fileRef);
 };
 
 // Opens every path through TagLib; applied with std::for_each.
@@ -120,15 +123,33 @@ private:
     unsigned int count = 0;
 };
 
-// Sums the files' playing times into frame offsets; applied with std::for_each.
+// A playing time held exactly: count / perSecond seconds (sample frames over
+// the sample rate, or milliseconds over 1000).
+struct Duration {
+    long long count = 0;
+    long long perSecond = 1;
+
+    Duration& operator+=(const Duration& other);
+    // The nearest whole number of CD frames; halves round up.
+    long long frames() const;
+};
+
+// Sums the files' exact playing times into frame offsets; applied with
+// std::for_each. Each start is rounded on its own, so rounding never adds up.
 struct OffsetsCounter {
     explicit OffsetsCounter(const int& firstOffset) : firstOffset(firstOffset) {}
     void operator()(const FileDisc::PathFileRef& entry);
+    // Where the next file starts; after the last file, the lead-out.
+    int nextOffset() const;
 
     int firstOffset;
-    double seconds = 0.0;
+    Duration elapsed;
     std::vector<int> frameOffsets;
 };
+
+// The file's audio properties; throws TagException when there are none.
+const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef);
+
 
 // Pairs every file with its length in whole seconds; applied with std::for_each.
 struct DiscCopyWithLengths {

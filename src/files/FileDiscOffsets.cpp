@@ -1,7 +1,90 @@
 #include "files/FileDisc.h"
 
+#include <algorithm>
+#include <numeric>
+
+#include <taglib/aiffproperties.h>
+#include <taglib/apeproperties.h>
+#include <taglib/audioproperties.h>
+#include <taglib/flacproperties.h>
+#include <taglib/mpcproperties.h>
+#include <taglib/trueaudioproperties.h>
+#include <taglib/wavpackproperties.h>
+#include <taglib/wavproperties.h>
+
 namespace Vantrel {
 
-const Offsets& FileDisc::generateOffsets(int) { throw TagException("Disc offsets are not yet available"); }
+namespace {
+
+// Sets duration to the sample frames over the sample rate when the
+// properties are of this format and know both.
+template <typename Properties>
+bool sampleFramesOf(const TagLib::AudioProperties& properties, Duration& duration) {
+    const auto* specific = dynamic_cast<const Properties*>(&properties);
+    if (specific == nullptr || specific->sampleRate() <= 0 || specific->sampleFrames() == 0)
+        return false;
+    duration.count = static_cast<long long>(specific->sampleFrames());
+    duration.perSecond = specific->sampleRate();
+    return true;
+}
+
+// Whole seconds would make every later start drift, so a file counts with
+// its exact length: sample frames where the format reports them, else
+// milliseconds.
+Duration exactDuration(const TagLib::AudioProperties& properties) {
+    Duration duration;
+    duration.count = properties.lengthInMilliseconds();
+    duration.perSecond = 1000;
+    sampleFramesOf<TagLib::FLAC::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::RIFF::WAV::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::RIFF::AIFF::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::APE::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::MPC::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::TrueAudio::Properties>(properties, duration) ||
+        sampleFramesOf<TagLib::WavPack::Properties>(properties, duration);
+    return duration;
+}
+
+} // namespace
+
+const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef) {
+    const TagLib::AudioProperties* properties = fileRef.isNull() ? nullptr : fileRef.audioProperties();
+    if (properties == nullptr)
+        throw TagException("File or audioProperties is NULL");
+    return *properties;
+}
+
+Duration& Duration::operator+=(const Duration& other) {
+    const long long common = std::lcm(perSecond, other.perSecond);
+    count = count * (common / perSecond) + other.count * (common / other.perSecond);
+    perSecond = common;
+    const long long divisor = std::gcd(count, perSecond);
+    if (divisor > 1) {
+        count /= divisor;
+        perSecond /= divisor;
+    }
+    return *this;
+}
+
+long long Duration::frames() const { return (2 * frames_per_second * count + perSecond) / (2 * perSecond); }
+
+void OffsetsCounter::operator()(const FileDisc::PathFileRef& entry) {
+    const TagLib::AudioProperties& properties = audioPropertiesOf(entry.fileRef);
+    frameOffsets.push_back(nextOffset());
+    elapsed += exactDuration(properties);
+}
+
+int OffsetsCounter::nextOffset() const { return firstOffset + static_cast<int>(elapsed.frames()); }
+
+const Offsets& FileDisc::generateOffsets(int firstOffset) {
+    const OffsetsCounter counter = std::for_each(files.begin(), files.end(), OffsetsCounter(firstOffset));
+    const int leadOut = counter.nextOffset();
+    Offsets result;
+    result.frameOffsets = counter.frameOffsets;
+    // CDDB's disc length counts from frame 0 up to the lead-out.
+    result.length = leadOut > 0 ? static_cast<unsigned int>(leadOut / frames_per_second) : 0;
+    offsets = result;
+    return offsets;
+}
 
 } // namespace Vantrel
