@@ -5,6 +5,7 @@ import pytest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
 
+from support.cddb_server import CddbServer  # noqa: E402
 from support.runner import run_vantrel  # noqa: E402
 
 
@@ -21,3 +22,18 @@ def vantrel(home):
     def run(args, **kwargs):
         return run_vantrel(args, home, **kwargs)
     return run
+
+
+@pytest.fixture
+def cddb_server():
+    """cddb_server(root, mode="normal", proxy_auth=None) -> a started
+    CddbServer (tests/support/cddb_server.py), stopped after the test."""
+    started = []
+
+    def start(root, **options):
+        server = CddbServer(root, **options).start()
+        started.append(server)
+        return server
+    yield start
+    for server in started:
+        server.stop()
