@@ -80,9 +80,10 @@ public:
 
     const std::vector<OldNameNewName>& generateNewNames(const std::string& templateString);
     // Entries of the plan that would end at the same target as another one.
+    // A target is the old name's directory plus the new name's last component.
     static std::vector<RenameProblem> findClashes(const std::vector<OldNameNewName>& plan);
-    // Renames without ever replacing an existing file; returns the entries
-    // that were not renamed.
+    // Renames each file inside its own directory, never replacing an
+    // existing file; returns the entries that were not renamed.
     const std::vector<RenameProblem>& renameFiles(const std::vector<OldNameNewName>& plan);
 
 private:
@@ -177,6 +178,14 @@ public:
 
     std::string templateString;
     std::vector<OldNameNewName> newNames;
+};
+
+// Renames one file of a plan, collecting the entries that were not renamed;
+// applied with std::for_each.
+struct RenameFiles {
+    void operator()(const OldNameNewName& entry);
+
+    std::vector<RenameProblem> problems;
 };
 
 } // namespace Vantrel
