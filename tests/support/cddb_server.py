@@ -41,6 +41,9 @@ as dicts with the keys:
 - ``proto``: the ``proto`` parameter of an HTTP request, else None;
 - ``proxy_credentials``: ``[user, password]`` from a Basic
   ``Proxy-Authorization`` header, else None;
+- ``host``: for a proxy request the host and port its absolute URI names
+  (the CDDB server the client asked the proxy for), for HTTP the ``Host``
+  header, for cddbp None;
 - ``status``: the code answered (CDDB code for cddbp, HTTP status for HTTP),
   or None in the fault modes.
 
@@ -68,6 +71,7 @@ import base64
 import json
 import os
 import signal
+import socket
 import socketserver
 import sys
 import tempfile
@@ -166,9 +170,9 @@ class _Log:
         self.lock = threading.Lock()
         open(path, "a").close()
 
-    def write(self, via, command, status, hello=None, proto=None, credentials=None):
+    def write(self, via, command, status, hello=None, proto=None, credentials=None, host=None):
         record = {"via": via, "command": command, "status": status, "hello": hello,
-                  "proto": proto, "proxy_credentials": credentials}
+                  "proto": proto, "proxy_credentials": credentials, "host": host}
         with self.lock, open(self.path, "a", encoding="utf-8") as log:
             log.write(json.dumps(record, ensure_ascii=False, sort_keys=True) + "\n")
 
@@ -186,6 +190,7 @@ class _Server(socketserver.ThreadingTCPServer):
 
 class _Handler(socketserver.StreamRequestHandler):
     timeout = 30
+    disable_nagle_algorithm = True
 
     def send(self, lines):
         self.wfile.write(b"".join(line + b"\r\n" for line in lines))
@@ -205,7 +210,7 @@ class _CddbpHandler(_Handler):
             return
         self.send([b"201 127.0.0.1 CDDBP server v1.5.2PL0 ready at test time"])
         greeted = False
-        for raw in self.rfile:
+        for raw in iter(self.read_line, b""):
             command = raw.decode("utf-8", "replace").strip()
             if not command:
                 continue
@@ -215,6 +220,16 @@ class _CddbpHandler(_Handler):
             self.send(lines)
             if not complete or status == 230:
                 return
+
+    def read_line(self):
+        # libcddb sends a command and its line end in two writes; acking the
+        # first at once saves a delayed-ack wait on every command.
+        self.quick_ack()
+        return self.rfile.readline()
+
+    def quick_ack(self):
+        if hasattr(socket, "TCP_QUICKACK"):
+            self.connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
 
     def respond(self, command, greeted):
         words = command.lower().split()
@@ -247,21 +262,23 @@ class _HttpHandler(_Handler):
             return self.reply(400, [b"Bad request"])
         target = request[1]
         via = "proxy" if "://" in target else "http"
-        query = urllib.parse.parse_qs(urllib.parse.urlsplit(target).query)
+        url = urllib.parse.urlsplit(target)
+        host = url.netloc if via == "proxy" else headers.get("host")
+        query = urllib.parse.parse_qs(url.query)
         command = query.get("cmd", [""])[0]
         hello = query.get("hello", [None])[0]
         proto = query.get("proto", [None])[0]
         credentials = _basic_credentials(headers.get("proxy-authorization"))
         if via == "proxy" and self.server.proxy_auth is not None \
                 and credentials != list(self.server.proxy_auth):
-            self.server.log.write(via, command, 407, hello, proto, credentials)
+            self.server.log.write(via, command, 407, hello, proto, credentials, host)
             return self.reply(407, [b"Proxy authentication required"],
                               [("Proxy-Authenticate", 'Basic realm="cddb-test"')])
         if hello is None or len(hello.split()) != 4:
             status, lines, complete = 431, [b"431 Handshake unsuccessful."], True
         else:
             status, lines, complete = self.server.protocol.answer(command)
-        self.server.log.write(via, command, status, hello, proto, credentials)
+        self.server.log.write(via, command, status, hello, proto, credentials, host)
         self.reply(200, lines, complete=complete)
 
     def read_headers(self):
