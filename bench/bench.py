@@ -1,0 +1,353 @@
+"""Benchmark of vantrel against minimal programs that do the same TagLib and
+libcddb work (bench/baseline_*.cpp). Run it through bench/run, which builds
+both first; see README.md.
+
+Cases:
+- list of N files (N = --sizes, default 100, 1000 and 10000);
+- rename of --files files (default 1000), answering "y";
+- sequence of 99 files against the project's local CDDB server
+  (tests/support/cddb_server.py, on 127.0.0.1), answering "1".
+
+The files are copies of one real 30-second, 128 kbit/s MP3 (made once with
+sox and lame), each with its own ID3v2 tag written by mutagen. They are kept
+in the data folder, so later runs start at once.
+
+Each case runs both programs alternately (one warm-up run each first, not
+counted) and reports the median wall time, the ratio vantrel/baseline and
+the peak resident memory (/usr/bin/time) of both.
+"""
+
+import argparse
+import datetime
+import io
+import os
+import platform
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+from mutagen.id3 import ID3, TALB, TCON, TDRC, TIT2, TPE1, TRCK
+
+SOURCE = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(SOURCE / "tests"))
+
+POOL_FORMAT = "1: 30 s, 44.1 kHz stereo pink noise, lame -b 128, ID3v2.3 with padding 1024"
+RENAME_TEMPLATE = "%n - %s.mp3"
+
+
+# --- Files -----------------------------------------------------------------------
+
+def run_quietly(*command):
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def base_mp3(data):
+    """One real MP3: 30 s of noise at 44.1 kHz stereo, CBR 128 kbit/s, no tag."""
+    path = data / "base.mp3"
+    if not path.exists():
+        wav = data / "base.wav"
+        run_quietly("sox", "-n", "-r", "44100", "-c", "2", "-b", "16", str(wav),
+                    "synth", "30", "pinknoise", "vol", "0.3")
+        run_quietly("lame", "--quiet", "--noreplaygain", "-b", "128", str(wav), str(path) + ".part")
+        os.replace(str(path) + ".part", path)
+        wav.unlink()
+    return path.read_bytes()
+
+
+def tag_bytes(number):
+    tag = ID3()
+    tag.add(TPE1(encoding=3, text=f"Artist {number % 50:02d}"))
+    tag.add(TIT2(encoding=3, text=f"Title {number:05d}"))
+    tag.add(TALB(encoding=3, text=f"Album {number // 99:03d}"))
+    tag.add(TCON(encoding=3, text="Rock"))
+    tag.add(TDRC(encoding=3, text=str(1960 + number % 60)))
+    tag.add(TRCK(encoding=3, text=str(number % 99 + 1)))
+    out = io.BytesIO()
+    tag.save(out, v2_version=3, padding=lambda info: 1024)
+    return out.getvalue()
+
+
+def pool(data, count):
+    """data/pool/00001.mp3 ... : `count` tagged MP3s, made once and kept."""
+    folder = data / "pool"
+    stamp = folder / "FORMAT"
+    if folder.exists() and (not stamp.exists() or stamp.read_text() != POOL_FORMAT):
+        shutil.rmtree(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    stamp.write_text(POOL_FORMAT)
+    names = [f"{number:05d}.mp3" for number in range(1, count + 1)]
+    missing = [name for name in names if not (folder / name).exists()]
+    if missing:
+        audio = base_mp3(data)
+        print(f"Making {len(missing)} MP3 files in {folder} ...", flush=True)
+        for name in missing:
+            part = folder / (name + ".part")
+            part.write_bytes(tag_bytes(int(name[:5])) + audio)
+            os.replace(part, folder / name)
+    return folder, names
+
+
+# --- Measuring -------------------------------------------------------------------
+
+class Run:
+    def __init__(self, seconds, peak_kib, status, stderr):
+        self.seconds, self.peak_kib, self.status, self.stderr = seconds, peak_kib, status, stderr
+
+
+def measure(command, cwd, env, stdin=b""):
+    """Runs the command with standard output to /dev/null; wall time, peak
+    resident memory and exit status. The peak comes from /usr/bin/time: a
+    child of this (large) Python process would report this process's size
+    as its own peak, since the kernel keeps the larger of the two on exec."""
+    with tempfile.TemporaryFile() as errors, tempfile.NamedTemporaryFile("r") as peak:
+        start = time.perf_counter()
+        process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name, *map(str, command)],
+                                   cwd=cwd, env=env, stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=errors)
+        process.stdin.write(stdin)
+        process.stdin.close()
+        status = process.wait()
+        seconds = time.perf_counter() - start
+        errors.seek(0)
+        lines = peak.read().split()
+        return Run(seconds, int(lines[-1]) if lines else 0, status, errors.read().decode(errors="replace"))
+
+
+def check(run, name, expected=0):
+    if run.status != expected:
+        sys.exit(f"{name} ended with status {run.status} (expected {expected}):\n{run.stderr}")
+
+
+class Case:
+    def __init__(self, name, files):
+        self.name, self.files = name, files
+        self.runs = {"vantrel": [], "baseline": []}
+
+    def row(self):
+        v = statistics.median(r.seconds for r in self.runs["vantrel"])
+        b = statistics.median(r.seconds for r in self.runs["baseline"])
+        vm = max(r.peak_kib for r in self.runs["vantrel"]) / 1024
+        bm = max(r.peak_kib for r in self.runs["baseline"]) / 1024
+        return [self.name, f"{self.files:,}", f"{v:.3f}", f"{b:.3f}", f"{v / b:.2f}",
+                f"{v / self.files * 1000:.3f}", f"{vm:.1f}", f"{bm:.1f}", str(len(self.runs["vantrel"]))]
+
+
+def alternate(case, runs, vantrel, baseline):
+    """Warm-up of each, then `runs` rounds, alternating which goes first.
+    `vantrel` and `baseline` are functions returning a Run."""
+    vantrel(), baseline()
+    for round_ in range(runs):
+        order = [("vantrel", vantrel), ("baseline", baseline)]
+        if round_ % 2:
+            order.reverse()
+        for name, job in order:
+            case.runs[name].append(job())
+    return case
+
+
+# --- Cases -----------------------------------------------------------------------
+
+def bench_list(build, folder, names, runs, env):
+    vantrel = [build / "vantrel", "list", *names]
+    baseline = [build / "bench" / "baseline_list", *names]
+    # Both print the same listing (vantrel puts its banner first).
+    ours = subprocess.run(vantrel, cwd=folder, env=env, capture_output=True)
+    theirs = subprocess.run(baseline, cwd=folder, env=env, capture_output=True)
+    if ours.returncode != 0 or theirs.returncode != 0:
+        sys.exit(f"list failed: {ours.returncode} {ours.stderr!r} / {theirs.returncode} {theirs.stderr!r}")
+    if ours.stdout.split(b"\n", 2)[2] != theirs.stdout:
+        sys.exit("vantrel list and baseline_list disagree")
+
+    def job(command, name):
+        def once():
+            result = measure(command, folder, env)
+            check(result, name)
+            return result
+        return once
+    return alternate(Case("list", len(names)), runs,
+                     job(vantrel, "vantrel list"), job(baseline, "baseline_list"))
+
+
+def bench_rename(build, data, pool_folder, names, runs, env):
+    """Each run renames fresh hard links of the pool files (made before the
+    run, not timed), so every run starts from the same names."""
+    work = data / "rename"
+
+    def job(program, name):
+        def once():
+            if work.exists():
+                shutil.rmtree(work)
+            work.mkdir()
+            for n in names:
+                os.link(pool_folder / n, work / n)
+            result = measure([*program, RENAME_TEMPLATE, *names], work, env, stdin=b"y\n")
+            check(result, name)
+            left = os.listdir(work)
+            if len(left) != len(names) or names[0] in left:
+                sys.exit(f"{name} did not rename every file")
+            return result
+        return once
+    case = alternate(Case("rename", len(names)), runs,
+                     job([build / "vantrel", "rename"], "vantrel rename"),
+                     job([build / "bench" / "baseline_rename"], "baseline_rename"))
+    shutil.rmtree(work)
+    return case
+
+
+XMCD_HEAD = "# xmcd\n#\n# Track frame offsets:\n"
+
+
+def xmcd_entry(discid, offsets, length):
+    lines = [XMCD_HEAD.rstrip("\n")]
+    lines += [f"#\t{offset}" for offset in offsets]
+    lines += ["#", f"# Disc length: {length} seconds", "#", "# Revision: 0",
+              "# Submitted via: vantrel-bench 0.1", "#", f"DISCID={discid}",
+              "DTITLE=Bench Artist / Bench Album", "DYEAR=2001", "DGENRE=Rock"]
+    lines += [f"TTITLE{i}=Track {i + 1:02d}" for i in range(len(offsets))]
+    lines += ["EXTD="] + [f"EXTT{i}=" for i in range(len(offsets))] + ["PLAYORDER="]
+    return "\n".join(lines) + "\n"
+
+
+def bench_sequence(build, data, pool_folder, names, runs, env):
+    try:
+        from support.cddb_server import CddbServer
+    except ImportError:
+        return None, "skipped: tests/support/cddb_server.py is not in this tree"
+    work, root = data / "sequence", data / "cddb"
+    for folder in (work, root):
+        if folder.exists():
+            shutil.rmtree(folder)
+    work.mkdir()
+    root.mkdir()
+    for n in names:
+        shutil.copyfile(pool_folder / n, work / n)
+
+    with CddbServer(str(root)) as server:
+        def command(program):
+            if program == "vantrel":
+                return [build / "vantrel", "-c", "off", "-s", "127.0.0.1", "-p", server.port, "sequence", *names]
+            return [build / "bench" / "baseline_sequence", "127.0.0.1", server.port, *names]
+
+        def queries():
+            return [c for c in server.commands() if c.startswith("cddb query ")]
+
+        # An empty server first: vantrel's query shows the disc ID the files give.
+        probe = measure(command("vantrel"), work, env)
+        if probe.status != 2 or not queries():
+            return None, f"skipped: vantrel sequence is not working yet (status {probe.status})"
+        query = queries()[-1].split()
+        discid, count = query[2], int(query[3])
+        offsets, length = [int(o) for o in query[4:4 + count]], int(query[4 + count])
+        (root / "misc").mkdir()
+        (root / "misc" / discid).write_text(xmcd_entry(discid, offsets, length))
+        check(measure(command("baseline"), work, env, stdin=b"1\n"), "baseline_sequence")
+        if queries()[-1] != queries()[0]:
+            sys.exit(f"baseline_sequence asked {queries()[-1]!r}, vantrel {queries()[0]!r}")
+
+        def job(program):
+            def once():
+                result = measure(command(program), work, env, stdin=b"1\n")
+                check(result, f"{program} sequence")
+                return result
+            return once
+        return alternate(Case("sequence", len(names)), runs, job("vantrel"), job("baseline")), None
+
+
+# --- Report ----------------------------------------------------------------------
+
+def machine():
+    cpu = next((line.split(":", 1)[1].strip() for line in Path("/proc/cpuinfo").read_text().splitlines()
+                if line.startswith("model name")), platform.processor())
+    memory = next(int(line.split()[1]) for line in Path("/proc/meminfo").read_text().splitlines()
+                  if line.startswith("MemTotal"))
+    versions = []
+    for module in ("taglib", "libcddb"):
+        found = subprocess.run(["pkg-config", "--modversion", module], capture_output=True, text=True)
+        versions.append(f"{module} {found.stdout.strip()}")
+    compiler = subprocess.run(["c++", "--version"], capture_output=True, text=True).stdout.splitlines()[0]
+    system = Path("/etc/debian_version").read_text().strip() if Path("/etc/debian_version").exists() else ""
+    return (f"{cpu}, {os.cpu_count()} cores, {memory / 1024 / 1024:.0f} GiB; Linux {platform.release()}"
+            f" (Debian {system}); {compiler}; {', '.join(versions)}")
+
+
+def table(rows):
+    header = ["case", "files", "vantrel s", "baseline s", "ratio", "vantrel ms/file",
+              "vantrel peak MiB", "baseline peak MiB", "runs"]
+    lines = ["| " + " | ".join(header) + " |", "|" + "|".join("---" for _ in header) + "|"]
+    lines += ["| " + " | ".join(row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=str(SOURCE / "build-bench"), help="build folder with the baselines")
+    parser.add_argument("--data", help="folder for the generated files (default: BUILD/data)")
+    parser.add_argument("--sizes", default="100,1000,10000", help="file counts for list")
+    parser.add_argument("--files", type=int, default=1000, help="file count for rename")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each program per case")
+    parser.add_argument("--no-sequence", action="store_true", help="leave out the sequence case")
+    parser.add_argument("--output", default=str(SOURCE / "bench" / "results.md"))
+    args = parser.parse_args()
+
+    build = Path(args.build).resolve()
+    data = Path(args.data or build / "data").resolve()
+    data.mkdir(parents=True, exist_ok=True)
+    sizes = [int(s) for s in args.sizes.split(",") if s]
+    pool_folder, names = pool(data, max(sizes + [args.files, 99]))
+
+    # libcddb's cache goes to a temporary HOME, never the user's.
+    home = Path(tempfile.mkdtemp(prefix="vantrel-bench-home-"))
+    env = {k: v for k, v in os.environ.items() if k not in ("http_proxy", "EMAIL")}
+    env["HOME"] = str(home)
+
+    rows, notes = [], []
+    try:
+        for size in sizes:
+            print(f"list, {size} files ...", flush=True)
+            rows.append(bench_list(build, pool_folder, names[:size], args.runs, env).row())
+        if args.files:
+            print(f"rename, {args.files} files ...", flush=True)
+            rows.append(bench_rename(build, data, pool_folder, names[:args.files], args.runs, env).row())
+        if not args.no_sequence:
+            print("sequence, 99 files, local CDDB server ...", flush=True)
+            case, note = bench_sequence(build, data, pool_folder, names[:99], args.runs, env)
+            if case:
+                rows.append(case.row())
+            else:
+                notes.append(f"sequence: {note}")
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+
+    commit = subprocess.run(["git", "-C", str(SOURCE), "rev-parse", "--short", "HEAD"],
+                            capture_output=True, text=True).stdout.strip()
+    report = "\n".join([
+        "# vantrel benchmark",
+        "",
+        f"{datetime.date.today().isoformat()}, commit {commit or 'unknown'}, "
+        f"`bench/run {' '.join(sys.argv[1:])}`".rstrip(),
+        "",
+        f"Machine: {machine()}.",
+        "",
+        "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag. "
+        f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each; "
+        "\"ratio\" is vantrel/baseline; peak memory is the largest resident set of the runs. "
+        f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags 99 files after a lookup "
+        "on the local CDDB server (tests/support/cddb_server.py).",
+        "",
+        table(rows),
+        *([""] + notes if notes else []),
+        "",
+    ])
+    print()
+    print(report)
+    Path(args.output).write_text(report)
+    print(f"Written to {args.output}")
+
+
+if __name__ == "__main__":
+    main()
