@@ -70,6 +70,7 @@ import argparse
 import base64
 import json
 import os
+import random
 import signal
 import socket
 import socketserver
@@ -177,6 +178,11 @@ class _Log:
             log.write(json.dumps(record, ensure_ascii=False, sort_keys=True) + "\n")
 
 
+# vantrel's -p takes ports up to 32767, below the kernel's range for port 0,
+# so the server finds a free port in this range itself.
+PORTS = range(20000, 32768)
+
+
 class _Server(socketserver.ThreadingTCPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -185,7 +191,23 @@ class _Server(socketserver.ThreadingTCPServer):
         self.protocol = protocol
         self.log = log
         self.proxy_auth = proxy_auth
-        super().__init__(("127.0.0.1", 0), handler)
+        super().__init__(("127.0.0.1", 0), handler, bind_and_activate=False)
+        try:
+            self._bind_free_port()
+            self.server_activate()
+        except OSError:
+            self.server_close()
+            raise
+
+    def _bind_free_port(self):
+        for port in random.sample(PORTS, 200):
+            self.server_address = ("127.0.0.1", port)
+            try:
+                self.server_bind()
+                return
+            except OSError:
+                continue
+        raise OSError("no free port for the test CDDB server")
 
 
 class _Handler(socketserver.StreamRequestHandler):
