@@ -95,15 +95,17 @@ def pool(data, count):
 # --- Measuring -------------------------------------------------------------------
 
 class Run:
-    def __init__(self, seconds, peak_kib, status, stderr):
-        self.seconds, self.peak_kib, self.status, self.stderr = seconds, peak_kib, status, stderr
+    def __init__(self, seconds, cpu, peak_kib, status, stderr):
+        self.seconds, self.cpu, self.peak_kib, self.status, self.stderr = seconds, cpu, peak_kib, status, stderr
 
 
 def measure(command, cwd, env, stdin=b""):
-    """Runs the command with standard output to /dev/null; wall time, peak
-    resident memory and exit status. The peak comes from /usr/bin/time: a
-    child of this (large) Python process would report this process's size
-    as its own peak, since the kernel keeps the larger of the two on exec."""
+    """Runs the command with standard output to /dev/null: wall time, CPU
+    time (user + system), peak resident memory and exit status. The program
+    runs under /usr/bin/time, whose resource usage as reaped here includes
+    its child's. A direct child of this (large) Python process would report
+    this process's size as its own peak, since the kernel keeps the larger
+    of the two on exec; /usr/bin/time is small."""
     with tempfile.TemporaryFile() as errors, tempfile.NamedTemporaryFile("r") as peak:
         start = time.perf_counter()
         process = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", peak.name, *map(str, command)],
@@ -111,11 +113,13 @@ def measure(command, cwd, env, stdin=b""):
                                    stdout=subprocess.DEVNULL, stderr=errors)
         process.stdin.write(stdin)
         process.stdin.close()
-        status = process.wait()
+        _, status, usage = os.wait4(process.pid, 0)
         seconds = time.perf_counter() - start
+        process.returncode = os.waitstatus_to_exitcode(status)
         errors.seek(0)
         lines = peak.read().split()
-        return Run(seconds, int(lines[-1]) if lines else 0, status, errors.read().decode(errors="replace"))
+        return Run(seconds, usage.ru_utime + usage.ru_stime, int(lines[-1]) if lines else 0,
+                   process.returncode, errors.read().decode(errors="replace"))
 
 
 def check(run, name, expected=0):
@@ -129,12 +133,15 @@ class Case:
         self.runs = {"vantrel": [], "baseline": []}
 
     def row(self):
-        v = statistics.median(r.seconds for r in self.runs["vantrel"])
-        b = statistics.median(r.seconds for r in self.runs["baseline"])
+        def median(program, field):
+            return statistics.median(getattr(r, field) for r in self.runs[program])
+        v, b = median("vantrel", "seconds"), median("baseline", "seconds")
+        vc, bc = median("vantrel", "cpu"), median("baseline", "cpu")
         vm = max(r.peak_kib for r in self.runs["vantrel"]) / 1024
         bm = max(r.peak_kib for r in self.runs["baseline"]) / 1024
         return [self.name, f"{self.files:,}", f"{v:.3f}", f"{b:.3f}", f"{v / b:.2f}",
-                f"{v / self.files * 1000:.3f}", f"{vm:.1f}", f"{bm:.1f}", str(len(self.runs["vantrel"]))]
+                f"{vc:.3f}", f"{bc:.3f}", f"{vc / bc:.2f}", f"{v / self.files * 1000:.3f}",
+                f"{vm:.1f}", f"{bm:.1f}", str(len(self.runs["vantrel"]))]
 
 
 def alternate(case, runs, vantrel, baseline):
@@ -276,8 +283,8 @@ def machine():
 
 
 def table(rows):
-    header = ["case", "files", "vantrel s", "baseline s", "ratio", "vantrel ms/file",
-              "vantrel peak MiB", "baseline peak MiB", "runs"]
+    header = ["case", "files", "vantrel s", "baseline s", "ratio", "vantrel CPU s", "baseline CPU s",
+              "CPU ratio", "vantrel ms/file", "vantrel peak MiB", "baseline peak MiB", "runs"]
     lines = ["| " + " | ".join(header) + " |", "|" + "|".join("---" for _ in header) + "|"]
     lines += ["| " + " | ".join(row) + " |" for row in rows]
     return "\n".join(lines)
@@ -289,7 +296,7 @@ def main():
     parser.add_argument("--data", help="folder for the generated files (default: BUILD/data)")
     parser.add_argument("--sizes", default="100,1000,10000", help="file counts for list")
     parser.add_argument("--files", type=int, default=1000, help="file count for rename")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs of each program per case")
+    parser.add_argument("--runs", type=int, default=7, help="timed runs of each program per case")
     parser.add_argument("--no-sequence", action="store_true", help="leave out the sequence case")
     parser.add_argument("--output", default=str(SOURCE / "bench" / "results.md"))
     args = parser.parse_args()
@@ -306,6 +313,7 @@ def main():
     env["HOME"] = str(home)
 
     rows, notes = [], []
+    load_before = os.getloadavg()[0]
     try:
         for size in sizes:
             print(f"list, {size} files ...", flush=True)
@@ -334,8 +342,11 @@ def main():
         f"Machine: {machine()}.",
         "",
         "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag. "
-        f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each; "
-        "\"ratio\" is vantrel/baseline; peak memory is the largest resident set of the runs. "
+        f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each: "
+        "wall time (\"s\") and CPU time (user + system); the ratios are vantrel/baseline; "
+        "peak memory is the largest resident set of the runs. "
+        f"Load average before and after: {load_before:.2f}, {os.getloadavg()[0]:.2f} "
+        "(on a busy machine the CPU ratio is the steadier one). "
         f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags 99 files after a lookup "
         "on the local CDDB server (tests/support/cddb_server.py).",
         "",
