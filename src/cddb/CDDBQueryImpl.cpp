@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <iostream>
 
+#ifdef __SANITIZE_ADDRESS__
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #define VANTREL_STRINGIFY(x) #x
 #define VANTREL_TEXT(x) VANTREL_STRINGIFY(x)
 
@@ -50,6 +54,22 @@ public:
 private:
     bool wasSet;
     bool usable = true;
+};
+
+// libcddb never frees the encoded proxy credentials: cddb_destroy leaves
+// them behind. Under the leak checker that one allocation is let go here, so
+// that no suppression has to cover the whole library (which would hide a
+// disc object this code forgot to destroy).
+class LibraryLeakAllowed {
+public:
+#ifdef __SANITIZE_ADDRESS__
+    LibraryLeakAllowed() { __lsan_disable(); }
+    ~LibraryLeakAllowed() { __lsan_enable(); }
+#else
+    LibraryLeakAllowed() {}
+#endif
+    LibraryLeakAllowed(const LibraryLeakAllowed&) = delete;
+    LibraryLeakAllowed& operator=(const LibraryLeakAllowed&) = delete;
 };
 
 } // namespace
@@ -183,7 +203,13 @@ void CDDBQueryImpl::setProtocolHTTP(const std::string& server, unsigned int port
     cddb_http_proxy_enable(connection.get());
     cddb_set_http_proxy_server_name(connection.get(), proxyServer.c_str());
     cddb_set_http_proxy_server_port(connection.get(), static_cast<int>(proxyPort));
-    cddb_set_http_proxy_credentials(connection.get(), username.c_str(), password.c_str());
+    // libcddb encodes "user:password" into a buffer one byte too small when
+    // both are empty; with no credentials it sends none, which is what an
+    // empty pair means anyway.
+    if (!username.empty() || !password.empty()) {
+        LibraryLeakAllowed allowed;
+        cddb_set_http_proxy_credentials(connection.get(), username.c_str(), password.c_str());
+    }
 }
 
 // Without a home folder there is no cache to use: "on" reads and writes
