@@ -124,15 +124,20 @@ private:
     unsigned int count = 0;
 };
 
-// A playing time held exactly: count / perSecond seconds (sample frames over
-// the sample rate, or milliseconds over 1000).
+// A playing time in ticks of 1/3,386,880,000 s. Milliseconds and every usual
+// sample rate (the 8 and 48 kHz families up to 768 kHz, 11.025 and 7.5 kHz
+// with their multiples, 37.8 kHz) divide a second into whole ticks, so sums
+// of such durations stay exact; any other rate is rounded to the nearest tick.
 struct Duration {
-    long long count = 0;
-    long long perSecond = 1;
+    static constexpr unsigned long long TICKS_PER_SECOND = 3386880000ULL;
 
+    // count units of 1/perSecond second; perSecond must not be 0.
+    static Duration of(unsigned long long count, unsigned long long perSecond);
     Duration& operator+=(const Duration& other);
     // The nearest whole number of CD frames; halves round up.
-    long long frames() const;
+    unsigned long long frames() const;
+
+    unsigned long long ticks = 0;
 };
 
 // Sums the files' exact playing times into frame offsets; applied with
@@ -150,7 +155,6 @@ struct OffsetsCounter {
 
 // The file's audio properties; throws TagException when there are none.
 const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef);
-
 
 // Pairs every file with its length in whole seconds; applied with std::for_each.
 struct DiscCopyWithLengths {

@@ -1,7 +1,6 @@
 #include "files/FileDisc.h"
 
 #include <algorithm>
-#include <numeric>
 
 #include <taglib/aiffproperties.h>
 #include <taglib/apeproperties.h>
@@ -16,15 +15,14 @@ namespace Vantrel {
 
 namespace {
 
-// Sets duration to the sample frames over the sample rate when the
-// properties are of this format and know both.
+// The duration as sample frames over the sample rate, when the properties
+// are of this format and know both.
 template <typename Properties>
 bool sampleFramesOf(const TagLib::AudioProperties& properties, Duration& duration) {
     const auto* specific = dynamic_cast<const Properties*>(&properties);
     if (specific == nullptr || specific->sampleRate() <= 0 || specific->sampleFrames() == 0)
         return false;
-    duration.count = static_cast<long long>(specific->sampleFrames());
-    duration.perSecond = specific->sampleRate();
+    duration = Duration::of(specific->sampleFrames(), static_cast<unsigned long long>(specific->sampleRate()));
     return true;
 }
 
@@ -32,9 +30,8 @@ bool sampleFramesOf(const TagLib::AudioProperties& properties, Duration& duratio
 // its exact length: sample frames where the format reports them, else
 // milliseconds.
 Duration exactDuration(const TagLib::AudioProperties& properties) {
-    Duration duration;
-    duration.count = properties.lengthInMilliseconds();
-    duration.perSecond = 1000;
+    const int milliseconds = properties.lengthInMilliseconds();
+    Duration duration = Duration::of(static_cast<unsigned long long>(std::max(milliseconds, 0)), 1000);
     sampleFramesOf<TagLib::FLAC::Properties>(properties, duration) ||
         sampleFramesOf<TagLib::RIFF::WAV::Properties>(properties, duration) ||
         sampleFramesOf<TagLib::RIFF::AIFF::Properties>(properties, duration) ||
@@ -54,19 +51,23 @@ const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef)
     return *properties;
 }
 
+Duration Duration::of(unsigned long long count, unsigned long long perSecond) {
+    // Whole seconds and the rest apart, so that no product overflows.
+    const unsigned long long rest = count % perSecond;
+    Duration duration;
+    duration.ticks = count / perSecond * TICKS_PER_SECOND + (rest * TICKS_PER_SECOND + perSecond / 2) / perSecond;
+    return duration;
+}
+
 Duration& Duration::operator+=(const Duration& other) {
-    const long long common = std::lcm(perSecond, other.perSecond);
-    count = count * (common / perSecond) + other.count * (common / other.perSecond);
-    perSecond = common;
-    const long long divisor = std::gcd(count, perSecond);
-    if (divisor > 1) {
-        count /= divisor;
-        perSecond /= divisor;
-    }
+    ticks += other.ticks;
     return *this;
 }
 
-long long Duration::frames() const { return (2 * frames_per_second * count + perSecond) / (2 * perSecond); }
+unsigned long long Duration::frames() const {
+    const unsigned long long ticksPerFrame = TICKS_PER_SECOND / frames_per_second;
+    return (ticks + ticksPerFrame / 2) / ticksPerFrame;
+}
 
 void OffsetsCounter::operator()(const FileDisc::PathFileRef& entry) {
     const TagLib::AudioProperties& properties = audioPropertiesOf(entry.fileRef);
