@@ -224,6 +224,22 @@ TEST_F(CddbQueryTest, CategoryNamesOutsideLibcddbsListWarnAndReadUnderMisc) {
     EXPECT_EQ(exact.getResults().size(), 1u);
 }
 
+// Without offsets a query reads by category and ID, whichever constructor
+// made it: here the empty category (filed under misc) and disc ID 0, which
+// libcddb refuses before it sends anything.
+TEST_F(CddbQueryTest, QueryWithoutOffsetsReadsByCategoryAndId) {
+    CDDBQuery noOffsets(600, {});
+    CDDBQuery noData;
+    for (CDDBQuery* query : {&noOffsets, &noData}) {
+        connect(*query, Transport::CDDBP, *real);
+        query->setCache(Vantrel::CACHE_MODE_OFF);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(errorOf(*query), "Query error: libcddb: command data missing");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "Vantrel: Warning \"\" matches CDDB_CAT_MISC\n");
+    }
+    EXPECT_TRUE(since(*real, realLogStart).empty());
+}
+
 TEST_F(CddbQueryTest, TrackLayoutSearchWithNoMatchReadsNothing) {
     for (Transport transport : {Transport::CDDBP, Transport::HTTP}) {
         SCOPED_TRACE(name(transport));
