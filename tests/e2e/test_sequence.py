@@ -12,7 +12,7 @@ from mutagen.apev2 import APEv2, APENoHeaderError
 from mutagen.flac import FLAC
 from mutagen.id3 import ID3, COMM, TXXX
 
-from support.audio import make_audio, read_tags, write_tags
+from support.audio import make_audio, make_wav, read_tags, write_tags
 from support.lookup import (SHORT_BANNER, body, contents, disc_listing, expected_tags,
                             make_disc, unused_port)
 from support.xmcd import Entry, cache_folder
@@ -23,9 +23,9 @@ DATA = os.path.join(os.path.dirname(__file__), "..", "data")
 DISC = Entry("Disc Artist", "Disc Title", [("Opening", 3), ("Guest Singer / Duet", 4),
                                            ("Middle", 2), ("Closing", 5)],
              year=2001, genre="Rock")
-# An MP3's length as TagLib reads it includes the encoder's padding, a few
-# hundredths of a second: as the last file it moves only the lead-out, within
-# its second.
+# An MP3's length as TagLib reads it includes the encoder's padding (about a
+# sixth of a second here): as the last file it moves only the lead-out, within
+# its second, so the query line stays exact.
 FORMATS = ("flac", "ogg", "wav", "mp3")
 QUERY = ["cddb", "query", DISC.discid, "4", "150", "375", "675", "825", "16"]
 
@@ -189,14 +189,18 @@ def test_end_of_input_chooses_nothing_and_touches_no_file(vantrel, home, tmp_pat
 
 def test_no_match_says_no_results_without_a_question(vantrel, cddb_server, server_root, tmp_path):
     server = cddb_server(server_root)
-    paths = make_disc(tmp_path, DISC, FORMATS)
+    # Files of 100, 200 and 50 s, one sample per frame.
+    paths = [make_wav(tmp_path / f"{n}.wav", seconds, rate=75)
+             for n, seconds in enumerate((100, 200, 50), 1)]
     before = contents(paths)
 
     result = vantrel([*cddbp(server), "sequence", *paths], stdin="1\n")
 
     assert result.status == 2, result
     assert body(result) == "No results.\n"
-    assert QUERY in [command.split() for command in server.commands()]
+    # The disc length ends the line: the lead-out at frame 26400 is second 352.
+    assert "cddb query 0a015e03 3 150 7650 22650 352".split() in \
+        [command.split() for command in server.commands()]
     assert contents(paths) == before
 
 
