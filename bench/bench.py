@@ -337,7 +337,7 @@ def main():
         "# vantrel benchmark",
         "",
         f"{datetime.date.today().isoformat()}, commit {commit or 'unknown'}, "
-        f"`bench/run {' '.join(sys.argv[1:])}`".rstrip(),
+        f"`{' '.join(['bench/run'] + sys.argv[1:])}`",
         "",
         f"Machine: {machine()}.",
         "",
