@@ -11,11 +11,6 @@ namespace Vantrel {
 
 namespace {
 
-bool isRegularFile(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 void writeMinutesAndSeconds(std::ostream& stream, unsigned int length) {
     const unsigned int seconds = length % 60;
     stream << length / 60 << ':' << (seconds <= 9 ? "0" : "") << seconds;
@@ -35,9 +30,18 @@ FileDisc::~FileDisc() = default;
 void InstantiateTagLibFiles::operator()(const std::string& path) {
     FileDisc::PathFileRef entry;
     entry.path = path;
+    struct stat info;
     // Only regular files are opened: TagLib would block forever on a FIFO.
-    if (isRegularFile(path))
-        entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
+    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        const auto identity = std::make_pair(info.st_dev, info.st_ino);
+        const auto known = opened.find(identity);
+        if (known != opened.end()) {
+            entry.fileRef = known->second;
+        } else {
+            entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
+            opened.emplace(identity, entry.fileRef);
+        }
+    }
     files.push_back(entry);
 }
 

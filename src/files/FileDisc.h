@@ -4,7 +4,10 @@
 #include <taglib/fileref.h>
 #include <taglib/tstring.h>
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <map>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -105,6 +108,9 @@ public:
 
 private:
     std::vector<FileDisc::PathFileRef>& files;
+    // Files opened so far, by device and inode: a file named twice (under
+    // any spelling) shares one open file, so two writers never clash.
+    std::map<std::pair<dev_t, ino_t>, TagLib::FileRef> opened;
 };
 
 // Collects the files that cannot be used; applied with std::for_each.

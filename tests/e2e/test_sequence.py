@@ -5,6 +5,7 @@ with mutagen."""
 
 import os
 import shutil
+import subprocess
 import sys
 
 import pytest
@@ -263,3 +264,19 @@ def test_a_failed_save_is_reported_and_the_other_files_are_still_tagged(vantrel,
     assert read_tags(paths[0]) == expected_tags(disc, 1)
     assert read_tags(paths[2]) == expected_tags(disc, 3)
     assert "title" not in read_tags(paths[1])
+
+
+def test_a_file_named_twice_is_written_through_one_open_file(vantrel, home, tmp_path):
+    # Two spellings of one Ogg file: two separate writers would leave its
+    # audio damaged.
+    disc = Entry("Artist", "Twice", [("First", 3), ("Second", 3)], year=2000, genre="Pop")
+    disc.write(cache_folder(home), "misc")
+    path = make_audio(tmp_path / "a.ogg", 3, rate=8000)
+
+    result = vantrel(["-c", "only", "sequence", "a.ogg", "./a.ogg"], stdin="1\n", cwd=tmp_path)
+
+    assert result.status == 0, result
+    assert read_tags(path)["title"] == "Second"
+    decoded = tmp_path / "decoded.wav"
+    subprocess.run(["oggdec", "--quiet", "-o", str(decoded), str(path)], check=True)
+    assert abs(os.path.getsize(decoded) - 44 - 3 * 8000 * 2) < 8000
