@@ -139,7 +139,7 @@ def test_two_thousand_files_under_a_low_open_file_limit(vantrel, tmp_path):
     folder.mkdir()
     names = [f"{n:04d}.mp3" for n in range(2000)]
     for name in names:
-        os.link(source, folder / name)
+        shutil.copyfile(source, folder / name)
 
     def low_soft_limit():
         hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
