@@ -77,6 +77,7 @@ import socketserver
 import sys
 import tempfile
 import threading
+import time
 import urllib.parse
 
 MODES = ("normal", "close", "garbage", "drop-read")
@@ -422,18 +423,20 @@ def main(argv=None):
     arguments = parser.parse_args(argv)
     auth = arguments.proxy_auth.split(":", 1) if arguments.proxy_auth else None
 
-    stopped = threading.Event()
-    signal.signal(signal.SIGTERM, lambda *_: stopped.set())
+    # A plain list, not an Event: Event.set from a signal handler can
+    # deadlock on the lock that the interrupted Event.wait holds.
+    stopped = []
+    signal.signal(signal.SIGTERM, lambda *_: stopped.append("SIGTERM"))
 
     def watch_stdin():
         sys.stdin.buffer.read()
-        stopped.set()
+        stopped.append("end of input")
 
     threading.Thread(target=watch_stdin, daemon=True).start()
     with CddbServer(arguments.root, arguments.mode, auth, arguments.log) as server:
         _write_port_file(arguments.port_file, server)
-        while not stopped.wait(0.5):
-            pass
+        while not stopped:
+            time.sleep(0.05)
     return 0
 
 

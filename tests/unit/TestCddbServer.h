@@ -40,11 +40,19 @@ public:
     }
 
     ~TestCddbServer() {
-        // End of input stops the server; SIGTERM too, should it be busy.
+        // End of input stops the server, and so does SIGTERM; one that has
+        // not ended within seconds is killed, so no test can hang here.
         close(input);
         kill(pid, SIGTERM);
-        int status = 0;
-        waitpid(pid, &status, 0);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (waitpid(pid, nullptr, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     }
 
     TestCddbServer(const TestCddbServer&) = delete;
