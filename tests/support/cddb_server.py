@@ -44,8 +44,10 @@ as dicts with the keys:
 - ``host``: for a proxy request the host and port its absolute URI names
   (the CDDB server the client asked the proxy for), for HTTP the ``Host``
   header, for cddbp None;
-- ``status``: the code answered (CDDB code for cddbp, HTTP status for HTTP),
-  or None in the fault modes.
+- ``status``: the CDDB code answered (over HTTP too), or 407 for a proxy
+  request refused for its credentials.
+
+In the "close" and "garbage" modes nothing is read, so nothing is logged.
 
 ``commands()`` returns just the ``command`` strings, in order.
 
