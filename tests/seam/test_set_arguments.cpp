@@ -16,132 +16,80 @@ using Calls = std::vector<std::string>;
 namespace {
 
 const std::string DEFAULT_HOST = DEFAULT_CDDB_SERVER;
+const std::string ON = "setCache " + std::to_string(Vantrel::CACHE_MODE_ON);
 
-class SetArgumentsTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        recordedQueryCalls().clear();
+// Arguments of `id` with the protocol, server and port given (an empty
+// server and port 0 stand for flags not given).
+CommandLineArguments given(Vantrel::Protocol protocol, const std::string& server = "", int port = 0) {
+    CommandLineArguments arguments;
+    arguments.command = Vantrel::COMMAND_ID;
+    arguments.protocolGiven = protocol != Vantrel::PROTOCOL_NONE;
+    arguments.protocol = protocol;
+    arguments.serverGiven = !server.empty();
+    arguments.server = server;
+    arguments.portGiven = port != 0;
+    arguments.port = port;
+    return arguments;
+}
+
+// The calls setArguments makes, with http_proxy set to `proxy` (unset when
+// null); a ParseException's message is the last entry.
+Calls apply(const CommandLineArguments& arguments, const char* proxy = nullptr) {
+    if (proxy != nullptr)
+        setenv("http_proxy", proxy, 1);
+    else
         unsetenv("http_proxy");
-    }
-    void TearDown() override { unsetenv("http_proxy"); }
-
-    static CommandLineArguments withProtocol(Vantrel::Protocol protocol) {
-        CommandLineArguments arguments;
-        arguments.command = Vantrel::COMMAND_ID;
-        arguments.protocolGiven = protocol != Vantrel::PROTOCOL_NONE;
-        arguments.protocol = protocol;
-        return arguments;
-    }
-    static void giveServer(CommandLineArguments& arguments, const std::string& server) {
-        arguments.serverGiven = true;
-        arguments.server = server;
-    }
-    static void givePort(CommandLineArguments& arguments, int port) {
-        arguments.portGiven = true;
-        arguments.port = port;
-    }
-
-    Calls apply(const CommandLineArguments& arguments) {
-        Vantrel::CDDBQuery query;
+    recordedQueryCalls().clear();
+    Vantrel::CDDBQuery query;
+    try {
         setArguments(arguments, &query);
-        return recordedQueryCalls();
+    } catch (const Vantrel::ParseException& error) {
+        recordedQueryCalls().push_back(error.what());
     }
-
-    // The message of the ParseException, and the calls made before it.
-    std::string failure(const CommandLineArguments& arguments, Calls& calls) {
-        Vantrel::CDDBQuery query;
-        std::string message = "(no exception)";
-        try {
-            setArguments(arguments, &query);
-        } catch (const Vantrel::ParseException& error) {
-            message = error.what();
-        }
-        calls = recordedQueryCalls();
-        return message;
-    }
-};
+    unsetenv("http_proxy");
+    return recordedQueryCalls();
+}
 
 } // namespace
 
-TEST_F(SetArgumentsTest, CddbpUsesTheDefaultServerAndPort888UnlessGiven) {
-    EXPECT_EQ(apply(withProtocol(Vantrel::PROTOCOL_CDDBP)),
-              (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 888", "setCache 0"}));
-
-    recordedQueryCalls().clear();
-    CommandLineArguments given = withProtocol(Vantrel::PROTOCOL_CDDBP);
-    giveServer(given, "cddb.example");
-    givePort(given, 8880);
-    EXPECT_EQ(apply(given), (Calls{"setProtocolCDDBP cddb.example 8880", "setCache 0"}));
+TEST(SetArguments, ProtocolServerAndPort) {
+    using namespace Vantrel;
+    // Each protocol's own default port; -s and -p replace the defaults.
+    EXPECT_EQ(apply(given(PROTOCOL_CDDBP)), (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 888", ON}));
+    EXPECT_EQ(apply(given(PROTOCOL_CDDBP, "cddb.example", 8880)), (Calls{"setProtocolCDDBP cddb.example 8880", ON}));
+    EXPECT_EQ(apply(given(PROTOCOL_HTTP)), (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80", ON}));
+    EXPECT_EQ(apply(given(PROTOCOL_HTTP, "", 8080)), (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 8080", ON}));
+    // Without -P no protocol is set, unless -s or -p asks for cddbp.
+    EXPECT_EQ(apply(given(PROTOCOL_NONE)), (Calls{ON}));
+    EXPECT_EQ(apply(given(PROTOCOL_NONE, "cddb.example")), (Calls{"setProtocolCDDBP cddb.example 888", ON}));
+    EXPECT_EQ(apply(given(PROTOCOL_NONE, "", 8880)), (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 8880", ON}));
 }
 
-TEST_F(SetArgumentsTest, HttpUsesPort80UnlessGiven) {
-    EXPECT_EQ(apply(withProtocol(Vantrel::PROTOCOL_HTTP)),
-              (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80", "setCache 0"}));
-
-    recordedQueryCalls().clear();
-    CommandLineArguments given = withProtocol(Vantrel::PROTOCOL_HTTP);
-    givePort(given, 8080);
-    EXPECT_EQ(apply(given), (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 8080", "setCache 0"}));
-}
-
-TEST_F(SetArgumentsTest, ProxyTakesItsDetailsFromTheEnvironment) {
-    setenv("http_proxy", "http://user:pass:word@proxy.example:3128", 1);
-    EXPECT_EQ(apply(withProtocol(Vantrel::PROTOCOL_PROXY)),
-              (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80 proxy proxy.example 3128 [user] [pass:word]",
-                     "setCache 0"}));
-
+TEST(SetArguments, ProxyTakesItsDetailsFromTheEnvironment) {
+    using namespace Vantrel;
+    EXPECT_EQ(apply(given(PROTOCOL_PROXY), "http://user:pass:word@proxy.example:3128"),
+              (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80 proxy proxy.example 3128 [user] [pass:word]", ON}));
     // -s and -p name the CDDB server behind the proxy.
-    recordedQueryCalls().clear();
-    setenv("http_proxy", "http://proxy.example", 1);
-    CommandLineArguments given = withProtocol(Vantrel::PROTOCOL_PROXY);
-    giveServer(given, "cddb.example");
-    givePort(given, 8000);
-    EXPECT_EQ(apply(given), (Calls{"setProtocolHTTP cddb.example 8000 proxy proxy.example 8080 [] []", "setCache 0"}));
+    EXPECT_EQ(apply(given(PROTOCOL_PROXY, "cddb.example", 8000), "http://proxy.example"),
+              (Calls{"setProtocolHTTP cddb.example 8000 proxy proxy.example 8080 [] []", ON}));
+
+    // A proxy problem stops before any setting.
+    EXPECT_EQ(apply(given(PROTOCOL_PROXY)),
+              (Calls{"Parse Exception: You must have the environemnt variable http_proxy"}));
+    EXPECT_EQ(apply(given(PROTOCOL_PROXY), ""), (Calls{"Parse Exception: proxy string must begin http://"}));
+    EXPECT_EQ(apply(given(PROTOCOL_PROXY), "http://user@proxy.example"),
+              (Calls{"Parse Exception: Proxy strings with an @ must contain both a username and a password"}));
 }
 
-TEST_F(SetArgumentsTest, ProxyProblemsStopBeforeAnySetting) {
-    Calls calls;
-    EXPECT_EQ(failure(withProtocol(Vantrel::PROTOCOL_PROXY), calls),
-              "Parse Exception: You must have the environemnt variable http_proxy");
-    EXPECT_TRUE(calls.empty());
-
-    setenv("http_proxy", "", 1);
-    EXPECT_EQ(failure(withProtocol(Vantrel::PROTOCOL_PROXY), calls),
-              "Parse Exception: proxy string must begin http://");
-    EXPECT_TRUE(calls.empty());
-
-    setenv("http_proxy", "http://user@proxy.example", 1);
-    EXPECT_EQ(failure(withProtocol(Vantrel::PROTOCOL_PROXY), calls),
-              "Parse Exception: Proxy strings with an @ must contain both a username and a password");
-    EXPECT_TRUE(calls.empty());
-}
-
-TEST_F(SetArgumentsTest, WithoutProtocolOnlyTheCacheIsSetUnlessServerOrPortIsGiven) {
-    EXPECT_EQ(apply(withProtocol(Vantrel::PROTOCOL_NONE)), (Calls{"setCache 0"}));
-
-    recordedQueryCalls().clear();
-    CommandLineArguments server = withProtocol(Vantrel::PROTOCOL_NONE);
-    giveServer(server, "cddb.example");
-    EXPECT_EQ(apply(server), (Calls{"setProtocolCDDBP cddb.example 888", "setCache 0"}));
-
-    recordedQueryCalls().clear();
-    CommandLineArguments port = withProtocol(Vantrel::PROTOCOL_NONE);
-    givePort(port, 8880);
-    EXPECT_EQ(apply(port), (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 8880", "setCache 0"}));
-}
-
-TEST_F(SetArgumentsTest, CacheModeIsTheGivenOneOrOn) {
+TEST(SetArguments, CacheModeIsTheGivenOneOrOn) {
     for (Vantrel::Cache mode : {Vantrel::CACHE_MODE_ON, Vantrel::CACHE_MODE_OFF, Vantrel::CACHE_MODE_ONLY}) {
-        recordedQueryCalls().clear();
-        CommandLineArguments arguments = withProtocol(Vantrel::PROTOCOL_HTTP);
+        CommandLineArguments arguments = given(Vantrel::PROTOCOL_HTTP);
         arguments.cacheModeGiven = true;
         arguments.cacheMode = mode;
         EXPECT_EQ(apply(arguments).back(), "setCache " + std::to_string(mode));
     }
-
     // A mode not marked as given does not count.
-    recordedQueryCalls().clear();
-    CommandLineArguments notGiven = withProtocol(Vantrel::PROTOCOL_NONE);
+    CommandLineArguments notGiven = given(Vantrel::PROTOCOL_NONE);
     notGiven.cacheMode = Vantrel::CACHE_MODE_ONLY;
-    EXPECT_EQ(apply(notGiven), (Calls{"setCache 0"}));
+    EXPECT_EQ(apply(notGiven), (Calls{ON}));
 }

@@ -69,4 +69,13 @@ inline std::string writeWav(const std::string& path, std::uint32_t sampleFrames,
     return path;
 }
 
+// Files 1.wav, 2.wav, ... of whole seconds, at 75 samples per second (one
+// sample per frame).
+inline std::vector<std::string> filesOfSeconds(const TemporaryFolder& folder, const std::vector<std::uint32_t>& seconds) {
+    std::vector<std::string> paths;
+    for (std::uint32_t length : seconds)
+        paths.push_back(writeWav(folder.path(std::to_string(paths.size() + 1) + ".wav"), length * 75, 75));
+    return paths;
+}
+
 #endif

@@ -16,18 +16,13 @@ TEST(Disc, CopiesAreIndependentAndKeepAppendOrder) {
 
     ASSERT_EQ(disc.getTracks().size(), 2u);
     ASSERT_EQ(copy.getTracks().size(), 3u);
+    EXPECT_EQ(copy.getTitle(), "Album");
+    EXPECT_EQ(copy.getArtist(), "Artist");
+    EXPECT_EQ(copy.getGenre(), "Rock");
+    EXPECT_EQ(copy.getYear(), 1999u);
     EXPECT_EQ(disc.getTracks()[0].getName(), "Second");
+    EXPECT_EQ(disc.getTracks()[0].getArtist(), "B");
+    EXPECT_EQ(disc.getTracks()[0].getLength(), 200u);
     EXPECT_EQ(disc.getTracks()[0].getTrackNo(), 2u);
-    EXPECT_EQ(copy.getTracks()[2].getLength(), 0u);
-}
-
-TEST(Disc, StoresEmptyAndZeroValuesUnchanged) {
-    Disc disc("", "", "", 0);
-    EXPECT_EQ(disc.getTitle(), "");
-    EXPECT_EQ(disc.getArtist(), "");
-    EXPECT_EQ(disc.getGenre(), "");
-    EXPECT_EQ(disc.getYear(), 0u);
-    Track track("", "", 0, 0);
-    EXPECT_EQ(track.getArtist(), "");
-    EXPECT_EQ(track.getLength(), 0u);
+    EXPECT_EQ(copy.getTracks()[2].getName(), "Third");
 }
