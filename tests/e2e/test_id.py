@@ -1,15 +1,17 @@
 """`id` end to end: one entry fetched by category and disc ID from the local
 CDDB server or the CDDB library's cache, each track written into the
-remaining file nearest to it in length, read back with mutagen."""
+remaining file nearest to it in length, read back with mutagen; and the
+connection's environment (HOME, EMAIL)."""
 
 import os
 import shutil
 
-from support.audio import make_audio, read_tags
-from support.lookup import body, contents, disc_listing, expected_tags, make_disc
+from support.audio import make_audio, make_wav, read_tags
+from support.lookup import contents, disc_listing, expected_tags, make_disc
+from support.runner import body
 from support.xmcd import Entry, cache_folder
 
-DATA = os.path.join(os.path.dirname(__file__), "..", "data")
+REAL_ENTRIES = os.path.join(os.path.dirname(__file__), "..", "data", "xmcd")
 
 DISC = Entry("Disc Artist", "Disc Title", [("Short", 2), ("Guest / Long", 6), ("Middle", 4)],
              year=1984, genre="Synth")
@@ -48,36 +50,30 @@ def test_each_track_goes_to_the_nearest_remaining_file(vantrel, cddb_server, tmp
     assert not [command for command in commands if command.startswith("cddb query")]
 
 
-def test_a_cached_entry_needs_no_server(vantrel, home, tmp_path):
+def test_cache_only_needs_no_server_and_cache_off_ignores_the_cache(vantrel, home, cddb_server,
+                                                                   tmp_path):
     cache = os.path.join(cache_folder(home), "blues")
     os.makedirs(cache)
-    shutil.copy(os.path.join(DATA, "xmcd", "blues", "7d0b170a"), cache)
-    paths = make_disc(tmp_path, DISC, ("flac", "wav"))
-
-    result = vantrel(["-c", "only", "id", "blues", "7d0b170a", *paths], stdin="1\n")
-
-    assert result.status == 0, result
-    listing = body(result)
-    assert listing.startswith("[ 1] The Bakerton Group - El Rojo (Year: 2009 Genre: Rock)\n")
-    assert "     10. Bill Proger's Galaxy (6:48)\nWhich disc [1-1] ? " in listing
-    # The first track (1:43) is the nearest to the longer file.
-    assert listing.endswith(f"1: File {paths[1]} matches Time Horizon [Tag Saved]\n"
-                            f"2: File {paths[0]} matches Chancellor [Tag Saved]\n")
-    assert read_tags(paths[1])["genre"] == "Rock"
-
-
-def test_an_entry_the_server_does_not_have_is_a_lookup_error(vantrel, cddb_server, tmp_path):
-    (tmp_path / "cddb").mkdir()
+    shutil.copy(os.path.join(REAL_ENTRIES, "blues", "7d0b170a"), cache)
+    # The server holds only the other entry: a hit shows the cache answered,
+    # and -c only must not fetch that one.
+    shutil.copytree(os.path.join(REAL_ENTRIES, "misc"), tmp_path / "cddb" / "misc")
     server = cddb_server(tmp_path / "cddb")
-    paths = make_disc(tmp_path, DISC, ("wav",))
-    before = contents(paths)
+    track = make_wav(tmp_path / "track.wav", 1)
+    flags = ["-s", "127.0.0.1", "-p", str(server.port)]
 
-    result = vantrel([*cddbp(server), "id", "rock", "0badc0de", *paths], stdin="1\n")
+    only = vantrel(["-c", "only", *flags, "id", "blues", "7d0b170a", track], stdin="1\n")
+    only_missing = vantrel(["-c", "only", *flags, "id", "misc", "d50dd30f", track], stdin="1\n")
+    off = vantrel(["-c", "off", *flags, "id", "blues", "7d0b170a", track], stdin="1\n")
 
-    assert result.status == 4, result
-    assert body(result).startswith("Vantrel: Error: Query error: libcddb: ")
-    assert body(result).count("\n") == 1
-    assert contents(paths) == before
+    assert only.status == 0, only
+    assert "The Bakerton Group - El Rojo (Year: 2009 Genre: Rock)" in only.stdout
+    assert only_missing.status == 4, only_missing
+    assert off.status == 4, off
+    assert body(off) == "Vantrel: Error: Query error: libcddb: disc not found\n"
+    # Only -c off asked the server.
+    assert [c for c in server.commands() if c.startswith(("cddb read", "cddb query"))] == \
+        ["cddb read blues 7d0b170a"]
 
 
 def test_proxy_without_the_environment_variable(vantrel, tmp_path):
@@ -88,3 +84,30 @@ def test_proxy_without_the_environment_variable(vantrel, tmp_path):
     assert result.status == 4, result
     assert body(result) == ("Vantrel: Error: Parse Exception: "
                             "You must have the environemnt variable http_proxy\n")
+
+
+def test_without_home_the_lookup_runs_on(vantrel, cddb_server, tmp_path):
+    server = cddb_server(REAL_ENTRIES)
+    track = make_wav(tmp_path / "track.wav", 1)
+
+    result = vantrel([*cddbp(server), "id", "misc", "d50dd30f", track], stdin="1\n",
+                     env={"HOME": None})
+
+    assert result.status == 0, result
+    assert "Various - Ska Island (Year: 1997 Genre: Reggae)" in result.stdout
+    assert server.commands()[-1] == "cddb read misc d50dd30f"
+
+
+def test_email_with_an_at_sign_goes_into_the_hello(vantrel, cddb_server, tmp_path):
+    server = cddb_server(REAL_ENTRIES)
+    track = make_wav(tmp_path / "track.wav", 1)
+    arguments = ["-c", "off", "-P", "http", "-s", "127.0.0.1", "-p", str(server.http_port),
+                 "id", "misc", "d50dd30f", track]
+
+    assert vantrel(arguments, stdin="1\n", env={"EMAIL": "ripper@example.org"}).status == 0
+    assert vantrel(arguments, stdin="1\n", env={"EMAIL": "ripper"}).status == 0
+
+    hellos = [entry["hello"] for entry in server.log()]
+    assert len(hellos) == 2
+    assert hellos[0].startswith("ripper example.org vantrel ")
+    assert hellos[1].startswith("anonymous localhost vantrel ")

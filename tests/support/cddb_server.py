@@ -9,7 +9,7 @@ It answers from a folder of xmcd entries laid out as <category>/<discid>
   The same port is also an HTTP proxy: a request whose target is an absolute
   URI (``GET http://any.host:80/~cddb/cddb.cgi?... HTTP/1.0``) is answered
   from the same folder, whatever host it names, and is logged with
-  ``via == "proxy"``. ``proxy_port`` is the same number, for readability.
+  ``via == "proxy"``.
   When ``proxy_auth=("user", "password")`` is given, proxy requests must
   carry those Basic ``Proxy-Authorization`` credentials or get a 407.
 
@@ -38,7 +38,6 @@ as dicts with the keys:
 - ``command``: the command, e.g. ``"cddb read misc d50dd30f"`` (for HTTP the
   decoded ``cmd`` parameter; for cddbp every line, hello and quit included);
 - ``hello``: the decoded ``hello`` parameter of an HTTP request, else None;
-- ``proto``: the ``proto`` parameter of an HTTP request, else None;
 - ``proxy_credentials``: ``[user, password]`` from a Basic
   ``Proxy-Authorization`` header, else None;
 - ``host``: for a proxy request the host and port its absolute URI names
@@ -174,9 +173,9 @@ class _Log:
         self.lock = threading.Lock()
         open(path, "a").close()
 
-    def write(self, via, command, status, hello=None, proto=None, credentials=None, host=None):
+    def write(self, via, command, status, hello=None, credentials=None, host=None):
         record = {"via": via, "command": command, "status": status, "hello": hello,
-                  "proto": proto, "proxy_credentials": credentials, "host": host}
+                  "proxy_credentials": credentials, "host": host}
         with self.lock, open(self.path, "a", encoding="utf-8") as log:
             log.write(json.dumps(record, ensure_ascii=False, sort_keys=True) + "\n")
 
@@ -292,18 +291,17 @@ class _HttpHandler(_Handler):
         query = urllib.parse.parse_qs(url.query)
         command = query.get("cmd", [""])[0]
         hello = query.get("hello", [None])[0]
-        proto = query.get("proto", [None])[0]
         credentials = _basic_credentials(headers.get("proxy-authorization"))
         if via == "proxy" and self.server.proxy_auth is not None \
                 and credentials != list(self.server.proxy_auth):
-            self.server.log.write(via, command, 407, hello, proto, credentials, host)
+            self.server.log.write(via, command, 407, hello, credentials, host)
             return self.reply(407, [b"Proxy authentication required"],
                               [("Proxy-Authenticate", 'Basic realm="cddb-test"')])
         if hello is None or len(hello.split()) != 4:
             status, lines, complete = 431, [b"431 Handshake unsuccessful."], True
         else:
             status, lines, complete = self.server.protocol.answer(command)
-        self.server.log.write(via, command, status, hello, proto, credentials, host)
+        self.server.log.write(via, command, status, hello, credentials, host)
         self.reply(200, lines, complete=complete)
 
     def read_headers(self):
@@ -395,10 +393,6 @@ class CddbServer:
     def http_port(self):
         """The HTTP port, also the proxy port."""
         return self._servers[1].server_address[1]
-
-    @property
-    def proxy_port(self):
-        return self.http_port
 
     def log(self):
         with open(self.log_path, encoding="utf-8") as log:

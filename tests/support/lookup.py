@@ -1,18 +1,9 @@
 """Helpers for the end-to-end tests of `id` and `sequence`."""
 
 import random
-import re
 import socket
 
 from support.audio import make_audio
-
-SHORT_BANNER = re.compile(r"^Vantrel \S+ Release Date: \d{8} Built: .+\n\n")
-
-
-def body(result):
-    """Standard output after the short banner."""
-    assert SHORT_BANNER.match(result.stdout), result
-    return SHORT_BANNER.sub("", result.stdout, count=1)
 
 
 def make_disc(folder, entry, formats, tags=None, rate=8000):

@@ -1,10 +1,13 @@
 """Runs the vantrel binary under test."""
 
 import os
+import re
 import subprocess
 
 BINARY = os.path.abspath(os.environ.get("VANTREL_BIN") or os.path.join(
     os.path.dirname(__file__), "..", "..", "build", "vantrel"))
+
+SHORT_BANNER = re.compile(r"^Vantrel \S+ Release Date: \d{8} Built: .+\n\n")
 
 
 class Result:
@@ -18,13 +21,20 @@ class Result:
         return f"<status {self.status}\nstdout:\n{self.stdout}\nstderr:\n{self.stderr}>"
 
 
+def body(result):
+    """Standard output after the short banner."""
+    assert SHORT_BANNER.match(result.stdout), result
+    return SHORT_BANNER.sub("", result.stdout, count=1)
+
+
 def run_vantrel(args, home, stdin=b"", cwd=None, env=None, timeout=120, wrapper=()):
     """Runs vantrel with `args` (strings or paths). HOME is always the given
-    test folder, so the CDDB library's cache never touches the user's."""
+    test folder, so the CDDB library's cache never touches the user's; `env`
+    adds variables, and removes those it gives as None."""
     environment = {k: v for k, v in os.environ.items() if k not in ("http_proxy", "EMAIL")}
     environment["HOME"] = str(home)
-    if env:
-        environment.update(env)
+    environment.update(env or {})
+    environment = {k: v for k, v in environment.items() if v is not None}
     if isinstance(stdin, str):
         stdin = stdin.encode("utf-8")
     completed = subprocess.run([*wrapper, BINARY, *map(str, args)], input=stdin,

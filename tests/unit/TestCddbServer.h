@@ -63,6 +63,24 @@ public:
     // The HTTP port, which is also the proxy port.
     unsigned int httpPort() const { return httpPortNumber; }
 
+    // Counts only the log lines written after the last call of this.
+    void markLog() { logStart = logLines().size(); }
+
+    // How many log lines since the mark hold every one of the fragments, for
+    // example {"\"via\": \"proxy\"", "\"status\": 407"}; no fragment counts all.
+    int countLogLines(std::initializer_list<std::string> fragments) const {
+        const std::vector<std::string> lines = logLines();
+        int count = 0;
+        for (std::size_t line = logStart; line < lines.size(); ++line) {
+            bool all = true;
+            for (const std::string& fragment : fragments)
+                all = all && lines[line].find(fragment) != std::string::npos;
+            count += all ? 1 : 0;
+        }
+        return count;
+    }
+
+private:
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
         std::ifstream log(folder.path("log"));
@@ -71,20 +89,6 @@ public:
         return lines;
     }
 
-    // How many log lines hold every one of the fragments, for example
-    // {"\"via\": \"proxy\"", "\"status\": 407"}.
-    int countLogLines(std::initializer_list<std::string> fragments) const {
-        int count = 0;
-        for (const std::string& line : logLines()) {
-            bool all = true;
-            for (const std::string& fragment : fragments)
-                all = all && line.find(fragment) != std::string::npos;
-            count += all ? 1 : 0;
-        }
-        return count;
-    }
-
-private:
     static std::string supportPath(const std::string& name) {
         const char* support = std::getenv("VANTREL_TEST_SUPPORT");
         if (support == nullptr)
@@ -139,6 +143,7 @@ private:
     int input = -1;
     unsigned int cddbpPort = 0;
     unsigned int httpPortNumber = 0;
+    std::size_t logStart = 0;
 };
 
 // Points HOME, where libcddb keeps its cache, at a fresh temporary folder

@@ -33,29 +33,19 @@ const char* const LOCALHOST = "127.0.0.1";
 // The proxy answers for any server name; this one is never looked up.
 const char* const NAME_BEHIND_PROXY = "cddb.example";
 
-// Track layouts (length in seconds, frame offsets) of the test entries.
-const unsigned int SKA_LENGTH = 3541;
-const std::vector<int> SKA_OFFSETS = {150,    21052,  43715,  58057,  71430,  92865,  117600, 131987,
-                                      150625, 163292, 181490, 195685, 210197, 233230, 249257};
+// The track layout (length in seconds, frame offsets) of the two made-up
+// entries jazz/10028003 and rock/10028003.
 const unsigned int TWO_MATCHES_LENGTH = 642;
 const std::vector<int> TWO_MATCHES_OFFSETS = {150, 15150, 33150};
-const unsigned int NO_MATCH_LENGTH = 700;
-const std::vector<int> NO_MATCH_OFFSETS = {150, 15150, 33150};
 
 enum class Transport { CDDBP, HTTP, PROXY };
 
 const char* name(Transport transport) {
-    switch (transport) {
-    case Transport::CDDBP:
-        return "cddbp";
-    case Transport::HTTP:
-        return "http";
-    case Transport::PROXY:
-        return "proxy";
-    }
-    return "";
+    static const char* const names[] = {"cddbp", "http", "proxy"};
+    return names[static_cast<int>(transport)];
 }
 
+// Points the query at the server over the transport, with the cache off.
 void connect(CDDBQuery& query, Transport transport, unsigned int cddbpPort, unsigned int httpPort,
              const std::string& user = "", const std::string& password = "") {
     switch (transport) {
@@ -69,6 +59,7 @@ void connect(CDDBQuery& query, Transport transport, unsigned int cddbpPort, unsi
         query.setProtocolHTTP(NAME_BEHIND_PROXY, 80, LOCALHOST, httpPort, user, password);
         break;
     }
+    query.setCache(Vantrel::CACHE_MODE_OFF);
 }
 
 void connect(CDDBQuery& query, Transport transport, const TestCddbServer& server) {
@@ -98,12 +89,6 @@ unsigned int closedPort() {
     getsockname(socket, reinterpret_cast<sockaddr*>(&address), &size);
     close(socket);
     return ntohs(address.sin_port);
-}
-
-void copyEntry(const std::string& root, const std::string& entry, const std::string& cacheFolder) {
-    const std::filesystem::path target = std::filesystem::path(cacheFolder) / entry;
-    std::filesystem::create_directories(target.parent_path());
-    std::filesystem::copy_file(root + "/" + entry, target);
 }
 
 void expectSkaIsland(const Disc& disc) {
@@ -136,30 +121,13 @@ protected:
         madeUp.reset();
     }
 
+    // The servers' log counts start with each test.
     void SetUp() override {
-        realLogStart = real->logLines().size();
-        madeUpLogStart = madeUp->logLines().size();
-    }
-
-    // Log lines of this test only.
-    static std::vector<std::string> since(const TestCddbServer& server, std::size_t start) {
-        std::vector<std::string> lines = server.logLines();
-        return std::vector<std::string>(lines.begin() + static_cast<std::ptrdiff_t>(start), lines.end());
-    }
-    int countNewLines(const TestCddbServer& server, std::size_t start, std::initializer_list<std::string> fragments) {
-        int count = 0;
-        for (const std::string& line : since(server, start)) {
-            bool all = true;
-            for (const std::string& fragment : fragments)
-                all = all && line.find(fragment) != std::string::npos;
-            count += all ? 1 : 0;
-        }
-        return count;
+        real->markLog();
+        madeUp->markLog();
     }
 
     TemporaryHome home;
-    std::size_t realLogStart = 0;
-    std::size_t madeUpLogStart = 0;
     static std::unique_ptr<TestCddbServer> real;
     static std::unique_ptr<TestCddbServer> madeUp;
 };
@@ -169,43 +137,28 @@ std::unique_ptr<TestCddbServer> CddbQueryTest::madeUp;
 
 } // namespace
 
-TEST_F(CddbQueryTest, ReadsOneEntryByCategoryAndIdOverEveryTransport) {
-    for (Transport transport : {Transport::CDDBP, Transport::HTTP, Transport::PROXY}) {
+// Over the proxy: see ProxyPassesCredentialsAndTheServerItIsAskedFor.
+TEST_F(CddbQueryTest, ReadsOneEntryByCategoryAndIdOverCddbpAndHttp) {
+    for (Transport transport : {Transport::CDDBP, Transport::HTTP}) {
         SCOPED_TRACE(name(transport));
         CDDBQuery query("misc", 0xd50dd30f);
         connect(query, transport, *real);
-        query.setCache(Vantrel::CACHE_MODE_OFF);
         query.query();
         ASSERT_EQ(query.getResults().size(), 1u);
         expectSkaIsland(query.getResults()[0]);
-        EXPECT_EQ(countNewLines(*real, realLogStart,
-                                {"\"via\": \"" + std::string(name(transport)) + "\"", "cddb read misc d50dd30f"}),
+        EXPECT_EQ(real->countLogLines({"\"via\": \"" + std::string(name(transport)) + "\"", "cddb read misc d50dd30f"}),
                   1);
     }
-    // Over HTTP the hello travels with each request; the program names itself.
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"\"hello\": \"" + DEFAULT_HELLO + "\""}), 2);
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"cddb hello " + DEFAULT_HELLO}), 1);
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"\"host\": \"cddb.example:80\""}), 1);
-}
-
-TEST_F(CddbQueryTest, UnknownEntryIsAQueryErrorAndLeavesNoResult) {
-    for (Transport transport : {Transport::CDDBP, Transport::HTTP}) {
-        SCOPED_TRACE(name(transport));
-        CDDBQuery query("rock", 0xd50dd30f);
-        connect(query, transport, *real);
-        query.setCache(Vantrel::CACHE_MODE_OFF);
-        EXPECT_EQ(errorOf(query), "Query error: libcddb: disc not found");
-        EXPECT_TRUE(query.getResults().empty());
-    }
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"cddb read rock d50dd30f", "\"status\": 401"}), 2);
+    // Over HTTP the hello travels with the request; the program names itself.
+    EXPECT_EQ(real->countLogLines({"\"hello\": \"" + DEFAULT_HELLO + "\""}), 1);
+    EXPECT_EQ(real->countLogLines({"cddb hello " + DEFAULT_HELLO}), 1);
 }
 
 TEST_F(CddbQueryTest, CategoryNamesOutsideLibcddbsListWarnAndReadUnderMisc) {
-    for (const std::string category : {"Misc", "nonsense", ""}) {
+    for (const std::string category : {"Misc", "nonsense"}) {
         SCOPED_TRACE(category);
         CDDBQuery query(category, 0xd50dd30f);
         connect(query, Transport::CDDBP, *real);
-        query.setCache(Vantrel::CACHE_MODE_OFF);
         testing::internal::CaptureStderr();
         query.query();
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
@@ -213,11 +166,10 @@ TEST_F(CddbQueryTest, CategoryNamesOutsideLibcddbsListWarnAndReadUnderMisc) {
         ASSERT_EQ(query.getResults().size(), 1u);
         EXPECT_EQ(query.getResults()[0].getTitle(), "Ska Island");
     }
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"cddb read misc d50dd30f"}), 3);
+    EXPECT_EQ(real->countLogLines({"cddb read misc d50dd30f"}), 2);
 
     CDDBQuery exact("misc", 0xd50dd30f);
     connect(exact, Transport::CDDBP, *real);
-    exact.setCache(Vantrel::CACHE_MODE_OFF);
     testing::internal::CaptureStderr();
     exact.query();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
@@ -232,120 +184,54 @@ TEST_F(CddbQueryTest, QueryWithoutOffsetsReadsByCategoryAndId) {
     CDDBQuery noData;
     for (CDDBQuery* query : {&noOffsets, &noData}) {
         connect(*query, Transport::CDDBP, *real);
-        query->setCache(Vantrel::CACHE_MODE_OFF);
         testing::internal::CaptureStderr();
         EXPECT_EQ(errorOf(*query), "Query error: libcddb: command data missing");
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "Vantrel: Warning \"\" matches CDDB_CAT_MISC\n");
     }
-    EXPECT_TRUE(since(*real, realLogStart).empty());
-}
-
-TEST_F(CddbQueryTest, TrackLayoutSearchWithNoMatchReadsNothing) {
-    for (Transport transport : {Transport::CDDBP, Transport::HTTP}) {
-        SCOPED_TRACE(name(transport));
-        CDDBQuery query(NO_MATCH_LENGTH, NO_MATCH_OFFSETS);
-        connect(query, transport, *madeUp);
-        query.setCache(Vantrel::CACHE_MODE_OFF);
-        query.query();
-        EXPECT_TRUE(query.getResults().empty());
-    }
-    EXPECT_EQ(countNewLines(*madeUp, madeUpLogStart, {"cddb query", "\"status\": 202"}), 2);
-    EXPECT_EQ(countNewLines(*madeUp, madeUpLogStart, {"cddb read"}), 0);
-}
-
-TEST_F(CddbQueryTest, TrackLayoutSearchWithOneMatchReadsIt) {
-    CDDBQuery query(SKA_LENGTH, SKA_OFFSETS);
-    connect(query, Transport::HTTP, *real);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
-    query.query();
-    ASSERT_EQ(query.getResults().size(), 1u);
-    expectSkaIsland(query.getResults()[0]);
-    EXPECT_EQ(countNewLines(*real, realLogStart,
-                            {"cddb query d50dd30f 15 150 21052 43715 58057 71430 92865 117600 131987 150625 163292 "
-                             "181490 195685 210197 233230 249257",
-                             "3541\"", "\"status\": 200"}),
-              1);
+    EXPECT_EQ(real->countLogLines({}), 0);
 }
 
 // The second entry lacks DYEAR, DGENRE and one track title: none of these
 // may come from the first entry.
 TEST_F(CddbQueryTest, TrackLayoutSearchWithTwoMatchesKeepsEachEntrysOwnData) {
-    for (Transport transport : {Transport::CDDBP, Transport::HTTP}) {
-        SCOPED_TRACE(name(transport));
-        CDDBQuery query(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
-        connect(query, transport, *madeUp);
-        query.setCache(Vantrel::CACHE_MODE_OFF);
-        query.query();
-        const std::vector<Disc>& results = query.getResults();
-        ASSERT_EQ(results.size(), 2u);
-
-        const Disc& jazz = results[0];
-        EXPECT_EQ(jazz.getTitle(), "First Of Two");
-        EXPECT_EQ(jazz.getArtist(), "The Jazz Entry Band");
-        EXPECT_EQ(jazz.getGenre(), "Jazz");
-        EXPECT_EQ(jazz.getYear(), 1971u);
-        ASSERT_EQ(jazz.getTracks().size(), 3u);
-        EXPECT_EQ(jazz.getTracks()[0].getName(), "Opening Jazz");
-        EXPECT_EQ(jazz.getTracks()[0].getArtist(), "Guest Singer");
-        EXPECT_EQ(jazz.getTracks()[1].getArtist(), "The Jazz Entry Band");
-        EXPECT_EQ(jazz.getTracks()[2].getName(), "Closing Jazz");
-
-        const Disc& rock = results[1];
-        EXPECT_EQ(rock.getTitle(), "Second Of Two");
-        EXPECT_EQ(rock.getArtist(), "Rock Entry Players");
-        // Without DGENRE libcddb reports the category name as the genre.
-        EXPECT_EQ(rock.getGenre(), "rock");
-        EXPECT_EQ(rock.getYear(), 0u);
-        ASSERT_EQ(rock.getTracks().size(), 3u);
-        EXPECT_EQ(rock.getTracks()[0].getName(), "Rock One");
-        EXPECT_EQ(rock.getTracks()[0].getArtist(), "Rock Entry Players");
-        EXPECT_EQ(rock.getTracks()[2].getName(), "");
-        EXPECT_EQ(rock.getTracks()[2].getArtist(), "Rock Entry Players");
-        const unsigned int lengths[] = {200, 240, 200};
-        for (unsigned int index = 0; index < 3; ++index) {
-            EXPECT_EQ(rock.getTracks()[index].getLength(), lengths[index]);
-            EXPECT_EQ(rock.getTracks()[index].getTrackNo(), index + 1);
-            EXPECT_EQ(jazz.getTracks()[index].getLength(), lengths[index]);
-        }
-    }
-    EXPECT_EQ(countNewLines(*madeUp, madeUpLogStart, {"cddb query 10028003 3", "\"status\": 210"}), 2);
-    EXPECT_EQ(countNewLines(*madeUp, madeUpLogStart, {"cddb read jazz 10028003"}), 2);
-    EXPECT_EQ(countNewLines(*madeUp, madeUpLogStart, {"cddb read rock 10028003"}), 2);
-}
-
-TEST_F(CddbQueryTest, EntryWithoutGenreOrYearReadById) {
-    CDDBQuery query("rock", 0x10028003);
+    CDDBQuery query(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
     connect(query, Transport::CDDBP, *madeUp);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
     query.query();
-    ASSERT_EQ(query.getResults().size(), 1u);
-    EXPECT_EQ(query.getResults()[0].getGenre(), "rock");
-    EXPECT_EQ(query.getResults()[0].getYear(), 0u);
-    EXPECT_EQ(query.getResults()[0].getTracks()[2].getName(), "");
-}
+    const std::vector<Disc>& results = query.getResults();
+    ASSERT_EQ(results.size(), 2u);
 
-TEST_F(CddbQueryTest, Utf8TextArrivesByteForByte) {
-    CDDBQuery query("folk", 0x0a01f302);
-    connect(query, Transport::HTTP, *madeUp);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
-    query.query();
-    ASSERT_EQ(query.getResults().size(), 1u);
-    const Disc& disc = query.getResults()[0];
-    EXPECT_EQ(disc.getTitle(), u8"Café Déjà Vu 日本語");
-    EXPECT_EQ(disc.getArtist(), u8"Zoë Ångström");
-    EXPECT_EQ(disc.getGenre(), u8"Música Folk");
-    ASSERT_EQ(disc.getTracks().size(), 2u);
-    EXPECT_EQ(disc.getTracks()[0].getName(), u8"Ñandú");
-    EXPECT_EQ(disc.getTracks()[0].getArtist(), u8"Zoë Ångström");
-    EXPECT_EQ(disc.getTracks()[1].getName(), u8"Straße");
-    EXPECT_EQ(disc.getTracks()[1].getArtist(), u8"Ελληνικά");
-    EXPECT_EQ(disc.getTracks()[1].getLength(), 259u);
+    const Disc& jazz = results[0];
+    EXPECT_EQ(jazz.getTitle(), "First Of Two");
+    EXPECT_EQ(jazz.getArtist(), "The Jazz Entry Band");
+    EXPECT_EQ(jazz.getGenre(), "Jazz");
+    EXPECT_EQ(jazz.getYear(), 1971u);
+    ASSERT_EQ(jazz.getTracks().size(), 3u);
+    EXPECT_EQ(jazz.getTracks()[0].getName(), "Opening Jazz");
+    EXPECT_EQ(jazz.getTracks()[0].getArtist(), "Guest Singer");
+    EXPECT_EQ(jazz.getTracks()[1].getArtist(), "The Jazz Entry Band");
+    EXPECT_EQ(jazz.getTracks()[2].getName(), "Closing Jazz");
+
+    const Disc& rock = results[1];
+    EXPECT_EQ(rock.getTitle(), "Second Of Two");
+    EXPECT_EQ(rock.getArtist(), "Rock Entry Players");
+    // Without DGENRE libcddb reports the category name as the genre.
+    EXPECT_EQ(rock.getGenre(), "rock");
+    EXPECT_EQ(rock.getYear(), 0u);
+    ASSERT_EQ(rock.getTracks().size(), 3u);
+    EXPECT_EQ(rock.getTracks()[0].getName(), "Rock One");
+    EXPECT_EQ(rock.getTracks()[0].getArtist(), "Rock Entry Players");
+    EXPECT_EQ(rock.getTracks()[2].getName(), "");
+    EXPECT_EQ(rock.getTracks()[2].getArtist(), "Rock Entry Players");
+    EXPECT_EQ(rock.getTracks()[2].getLength(), 200u);
+    EXPECT_EQ(rock.getTracks()[2].getTrackNo(), 3u);
+    EXPECT_EQ(madeUp->countLogLines({"cddb query 10028003 3", "\"status\": 210"}), 1);
+    EXPECT_EQ(madeUp->countLogLines({"cddb read jazz 10028003"}), 1);
+    EXPECT_EQ(madeUp->countLogLines({"cddb read rock 10028003"}), 1);
 }
 
 TEST_F(CddbQueryTest, SecondQueryAppendsItsMatches) {
     CDDBQuery query("misc", 0xd50dd30f);
     connect(query, Transport::CDDBP, *real);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
     query.query();
     query.query();
     ASSERT_EQ(query.getResults().size(), 2u);
@@ -357,7 +243,6 @@ TEST_F(CddbQueryTest, ProxyPassesCredentialsAndTheServerItIsAskedFor) {
 
     CDDBQuery right(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
     connect(right, Transport::PROXY, 0, proxy.httpPort(), "user", "se:cret");
-    right.setCache(Vantrel::CACHE_MODE_OFF);
     right.query();
     EXPECT_EQ(right.getResults().size(), 2u);
     EXPECT_EQ(proxy.countLogLines({"\"via\": \"proxy\"", "\"proxy_credentials\": [\"user\", \"se:cret\"]",
@@ -366,12 +251,10 @@ TEST_F(CddbQueryTest, ProxyPassesCredentialsAndTheServerItIsAskedFor) {
 
     CDDBQuery wrong(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
     connect(wrong, Transport::PROXY, 0, proxy.httpPort(), "user", "wrong");
-    wrong.setCache(Vantrel::CACHE_MODE_OFF);
     EXPECT_EQ(errorOf(wrong), "Connection error: libcddb: proxy authentication failed");
 
     CDDBQuery none("jazz", 0x10028003);
     connect(none, Transport::PROXY, 0, proxy.httpPort());
-    none.setCache(Vantrel::CACHE_MODE_OFF);
     EXPECT_EQ(errorOf(none), "Query error: libcddb: proxy authentication failed");
     EXPECT_TRUE(none.getResults().empty());
 
@@ -397,26 +280,7 @@ TEST_F(CddbQueryTest, LaterProtocolSettingsReplaceOnlyWhatTheySet) {
     stillHttp.query();
     EXPECT_EQ(stillHttp.getResults().size(), 1u);
 
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"\"via\": \"http\"", "cddb read misc d50dd30f"}), 2);
-}
-
-TEST_F(CddbQueryTest, CacheOnlyFindsACachedEntryWithNoServer) {
-    copyEntry(REAL_ENTRIES, "blues/7d0b170a", home.path(".cddbslave"));
-    const unsigned int nowhere = closedPort();
-
-    CDDBQuery byId("blues", 0x7d0b170a);
-    byId.setProtocolCDDBP(LOCALHOST, nowhere);
-    byId.setCache(Vantrel::CACHE_MODE_ONLY);
-    byId.query();
-    ASSERT_EQ(byId.getResults().size(), 1u);
-    EXPECT_EQ(byId.getResults()[0].getTitle(), "El Rojo");
-    EXPECT_EQ(byId.getResults()[0].getGenre(), "Rock");
-    EXPECT_EQ(byId.getResults()[0].getTracks()[3].getName(), u8"Bien Clásico");
-
-    CDDBQuery missing("blues", 0x7d0b170b);
-    missing.setProtocolCDDBP(LOCALHOST, nowhere);
-    missing.setCache(Vantrel::CACHE_MODE_ONLY);
-    EXPECT_TRUE(startsWith(errorOf(missing), "Query error: libcddb: "));
+    EXPECT_EQ(real->countLogLines({"\"via\": \"http\"", "cddb read misc d50dd30f"}), 2);
 }
 
 TEST_F(CddbQueryTest, CacheOnIsReadAndWrittenCacheOffIsNot) {
@@ -432,17 +296,16 @@ TEST_F(CddbQueryTest, CacheOnIsReadAndWrittenCacheOffIsNot) {
 
     CDDBQuery off("misc", 0xd50dd30f);
     connect(off, Transport::CDDBP, *real);
-    off.setCache(Vantrel::CACHE_MODE_OFF);
     off.query();
     EXPECT_EQ(off.getResults().at(0).getTitle(), "Ska Island");
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"cddb read misc d50dd30f"}), 1);
+    EXPECT_EQ(real->countLogLines({"cddb read misc d50dd30f"}), 1);
 
     CDDBQuery on("misc", 0xd50dd30f);
     connect(on, Transport::CDDBP, *real);
     on.setCache(Vantrel::CACHE_MODE_ON);
     on.query();
     EXPECT_EQ(on.getResults().at(0).getTitle(), "Cached Ska");
-    EXPECT_EQ(countNewLines(*real, realLogStart, {"cddb read misc d50dd30f"}), 1);
+    EXPECT_EQ(real->countLogLines({"cddb read misc d50dd30f"}), 1);
 
     // With the cache on, an entry read from the server is kept there.
     CDDBQuery stored(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
@@ -463,22 +326,6 @@ TEST_F(CddbQueryTest, UnknownCacheModeIsRefused) {
     }
 }
 
-TEST_F(CddbQueryTest, RefusedConnectionIsAnError) {
-    const unsigned int nowhere = closedPort();
-    for (Transport transport : {Transport::CDDBP, Transport::HTTP, Transport::PROXY}) {
-        SCOPED_TRACE(name(transport));
-        CDDBQuery search(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
-        connect(search, transport, nowhere, nowhere);
-        search.setCache(Vantrel::CACHE_MODE_OFF);
-        EXPECT_EQ(errorOf(search), "Connection error: libcddb: connection error");
-
-        CDDBQuery byId("jazz", 0x10028003);
-        connect(byId, transport, nowhere, nowhere);
-        byId.setCache(Vantrel::CACHE_MODE_OFF);
-        EXPECT_EQ(errorOf(byId), "Query error: libcddb: connection error");
-    }
-}
-
 TEST_F(CddbQueryTest, ServerThatClosesOrSendsGarbageIsAnError) {
     for (const std::string mode : {"close", "garbage"}) {
         TestCddbServer faulty(MADE_UP_ENTRIES, mode);
@@ -486,13 +333,11 @@ TEST_F(CddbQueryTest, ServerThatClosesOrSendsGarbageIsAnError) {
             SCOPED_TRACE(mode + " over " + name(transport));
             CDDBQuery search(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
             connect(search, transport, faulty);
-            search.setCache(Vantrel::CACHE_MODE_OFF);
             EXPECT_TRUE(startsWith(errorOf(search), "Connection error: libcddb: "));
             EXPECT_TRUE(search.getResults().empty());
 
             CDDBQuery byId("jazz", 0x10028003);
             connect(byId, transport, faulty);
-            byId.setCache(Vantrel::CACHE_MODE_OFF);
             EXPECT_TRUE(startsWith(errorOf(byId), "Query error: libcddb: "));
             EXPECT_TRUE(byId.getResults().empty());
         }
@@ -506,38 +351,7 @@ TEST_F(CddbQueryTest, ConnectionDroppedDuringReadsKeepsEarlierDiscs) {
     TestCddbServer dropping(MADE_UP_ENTRIES, "drop-read");
     CDDBQuery query(TWO_MATCHES_LENGTH, TWO_MATCHES_OFFSETS);
     connect(query, Transport::CDDBP, dropping);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
     EXPECT_TRUE(startsWith(errorOf(query), "Query error: libcddb: "));
     ASSERT_EQ(query.getResults().size(), 1u);
     EXPECT_EQ(query.getResults()[0].getArtist(), "The Jazz Entry Band");
-}
-
-TEST_F(CddbQueryTest, WithoutHomeTheQueryStillRuns) {
-    unsetenv("HOME");
-    CDDBQuery query("misc", 0xd50dd30f);
-    connect(query, Transport::CDDBP, *real);
-    query.setCache(Vantrel::CACHE_MODE_OFF);
-    query.query();
-    EXPECT_EQ(query.getResults().size(), 1u);
-    EXPECT_EQ(std::getenv("HOME"), nullptr);
-}
-
-TEST_F(CddbQueryTest, EmailWithAnAtSignIsSentInTheHello) {
-    setenv("EMAIL", "someone@example.org", 1);
-    CDDBQuery withAddress("misc", 0xd50dd30f);
-    connect(withAddress, Transport::HTTP, *real);
-    withAddress.setCache(Vantrel::CACHE_MODE_OFF);
-    withAddress.query();
-
-    setenv("EMAIL", "no address here", 1);
-    CDDBQuery withoutAddress("misc", 0xd50dd30f);
-    connect(withoutAddress, Transport::HTTP, *real);
-    withoutAddress.setCache(Vantrel::CACHE_MODE_OFF);
-    withoutAddress.query();
-    unsetenv("EMAIL");
-
-    const std::vector<std::string> lines = since(*real, realLogStart);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[0].find("\"hello\": \"someone example.org vantrel " TEXT(VANTREL_VERSION) "\""), std::string::npos) << lines[0];
-    EXPECT_NE(lines[1].find("\"hello\": \"" + DEFAULT_HELLO + "\""), std::string::npos) << lines[1];
 }
