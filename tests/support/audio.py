@@ -11,19 +11,15 @@ from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCON, TDRC, TRCK
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
 
-FORMATS = ("mp3", "flac", "ogg", "wav")
-
-
 def _run(*command):
     subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
 
-def make_wav(path, seconds, rate=44100, channels=1):
+def make_wav(path, seconds, rate=44100):
     """A WAV of silence-free noise lasting exactly `seconds` (a float is fine):
     the sample count is round(seconds * rate)."""
     samples = int(round(seconds * rate))
-    _run("sox", "-r", str(rate), "-c", str(channels), "-n",
-         "-r", str(rate), "-c", str(channels), "-b", "16", str(path),
+    _run("sox", "-r", str(rate), "-c", "1", "-n", "-r", str(rate), "-c", "1", "-b", "16", str(path),
          "synth", f"{samples}s", "sine", "440", "vol", "0.1")
     return path
 
