@@ -69,10 +69,8 @@ void PrintDisc::operator()(const Vantrel::Disc& disc) {
 }
 
 void PrintTrack::operator()(const Vantrel::Track& track) {
-    const unsigned int length = track.getLength();
-    const unsigned int seconds = length % 60;
     stream << std::string(indent, ' ') << (track.getTrackNo() <= 9 ? " " : "") << track.getTrackNo() << ". "
-           << track.getName() << " (" << length / 60 << ':' << (seconds <= 9 ? "0" : "") << seconds << ")"
+           << track.getName() << " (" << Vantrel::minutesAndSeconds(track.getLength()) << ")"
            << std::endl;
 }
 

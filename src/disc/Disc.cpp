@@ -2,6 +2,11 @@
 
 namespace Vantrel {
 
+std::string minutesAndSeconds(unsigned int length) {
+    const unsigned int seconds = length % 60;
+    return std::to_string(length / 60) + (seconds <= 9 ? ":0" : ":") + std::to_string(seconds);
+}
+
 Track::Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo)
     : name(name), artist(artist), length(length), trackNo(trackNo) {}
 

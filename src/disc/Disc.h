@@ -9,6 +9,9 @@ namespace Vantrel {
 // CD audio frames per second: track offsets are in frames, lengths in seconds.
 const int frames_per_second = 75;
 
+// A length in seconds as minutes, ':' and two-digit seconds ("1:05").
+std::string minutesAndSeconds(unsigned int length);
+
 class Track {
 public:
     Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo);

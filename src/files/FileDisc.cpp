@@ -9,15 +9,6 @@
 
 namespace Vantrel {
 
-namespace {
-
-void writeMinutesAndSeconds(std::ostream& stream, unsigned int length) {
-    const unsigned int seconds = length % 60;
-    stream << length / 60 << ':' << (seconds <= 9 ? "0" : "") << seconds;
-}
-
-} // namespace
-
 TagLib::String toUTF8String(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
 
 FileDisc::FileDisc(const std::vector<std::string>& paths) {
@@ -98,8 +89,7 @@ void PrintFileDisc::operator()(const FileDisc::PathFileRef& entry) {
         throw TagException("File, audioProperties or Tag is NULL");
 
     stream << (count <= 9 ? " " : "") << count << ". " << entry.path << " (";
-    writeMinutesAndSeconds(stream, static_cast<unsigned int>(properties->length()));
-    stream << ')' << std::endl;
+    stream << minutesAndSeconds(static_cast<unsigned int>(properties->length())) << ')' << std::endl;
     // Tag texts are written as UTF-8, the encoding of the terminal.
     stream << "    " << tag->artist().to8Bit(true) << " - " << tag->title().to8Bit(true) << " (" << tag->track() << ", "
            << tag->year() << ", " << tag->genre().to8Bit(true) << ')' << std::endl;
