@@ -27,7 +27,7 @@ def test_each_track_goes_to_the_nearest_remaining_file(vantrel, cddb_server, tmp
     # Files of 6, 4, 9 and 2 s against tracks of 2, 6 and 4 s: the 9 s file
     # is nobody's nearest and is left alone.
     longest = make_audio(tmp_path / "a.mp3", 6, rate=8000)
-    middle = make_audio(tmp_path / "b.ogg", 4, rate=8000)
+    middle = make_audio(tmp_path / "b.m4a", 4, rate=8000)
     spare = make_audio(tmp_path / "c.wav", 9, rate=8000, tags={"title": "Spare"})
     shortest = make_audio(tmp_path / "d.flac", 2, rate=8000)
     spare_before = contents([spare])

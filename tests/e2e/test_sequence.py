@@ -11,7 +11,7 @@ import sys
 import pytest
 from mutagen.apev2 import APEv2, APENoHeaderError
 from mutagen.flac import FLAC
-from mutagen.id3 import ID3, COMM, TXXX
+from mutagen.id3 import APIC, COMM, ID3, RVA2, TXXX, USLT
 
 from support.audio import make_audio, make_wav, read_tags, write_tags
 from support.lookup import contents, disc_listing, expected_tags, make_disc, unused_port
@@ -93,13 +93,22 @@ def test_files_as_long_as_a_real_discs_tracks_find_its_entry_in_the_cache(vantre
                                    "      1. Time Horizon (1:43)\n")
     assert "      4. Bien Clásico (3:39)\n" in result.stdout
     assert read_tags(paths[3]) == {"title": "Bien Clásico", "artist": "The Bakerton Group",
-                                   "album": "El Rojo", "genre": "Rock", "date": "2009",
-                                   "tracknumber": "4"}
+                                   "albumartist": "The Bakerton Group", "album": "El Rojo",
+                                   "genre": "Rock", "date": "2009", "tracknumber": "4"}
     # UTF-8 goes into the file as UTF-8, not as Latin-1 read twice.
     assert "Bien Clásico".encode() in open(paths[3], "rb").read()
 
 
-def test_old_tags_leave_mp3_files_but_stay_in_others(vantrel, home, tmp_path):
+# Frames of an MP3 that tagging keeps as they are.
+KEPT = [APIC(encoding=1, mime="image/png", type=3, desc="Cover", data=bytes(range(256)) * 8),
+        USLT(encoding=1, lang="deu", desc="", text="Zeile eins\nZeile zwei"),
+        TXXX(encoding=0, desc="REPLAYGAIN_TRACK_GAIN", text="-6.50 dB"),
+        TXXX(encoding=3, desc="replaygain_album_peak", text="0.988"),
+        RVA2(desc="track", channel=1, gain=-6.5, peak=0.98)]
+
+
+def test_old_tags_leave_mp3_files_but_pictures_lyrics_and_replaygain_stay(vantrel, home,
+                                                                         tmp_path):
     disc = Entry("New Artist", "New Album", [("New One", 2), ("New Two", 3)], year=2020,
                  genre="Pop")
     disc.write(cache_folder(home), "misc")
@@ -113,7 +122,11 @@ def test_old_tags_leave_mp3_files_but_stay_in_others(vantrel, home, tmp_path):
     id3 = ID3(mp3)
     id3.add(COMM(encoding=3, lang="eng", desc="", text="OldIdComment"))
     id3.add(TXXX(encoding=3, desc="OldIdCustom", text="x"))
+    for frame in KEPT:
+        id3.add(frame)
     id3.save(mp3, v1=2)
+    kept = {key: repr(frame) for key, frame in ID3(mp3).items() if frame in KEPT}
+    assert len(kept) == len(KEPT)
     data = open(mp3, "rb").read()
     assert data.startswith(b"ID3") and data[-128:-125] == b"TAG" and b"APETAGEX" in data
     write_tags(flac, {"title": "Old Flac"})
@@ -129,8 +142,10 @@ def test_old_tags_leave_mp3_files_but_stay_in_others(vantrel, home, tmp_path):
         assert old not in data
     with pytest.raises(APENoHeaderError):
         APEv2(mp3)
-    assert sorted(frame[:4] for frame in ID3(mp3).keys()) == \
-        ["TALB", "TCON", "TDRC", "TIT2", "TPE1", "TRCK"]
+    after = ID3(mp3)
+    assert sorted(after.keys()) == sorted(["TALB", "TCON", "TDRC", "TIT2", "TPE1", "TPE2", "TRCK",
+                                           *kept])
+    assert {key: repr(after[key]) for key in kept} == kept
     assert read_tags(mp3) == expected_tags(disc, 1)
     assert read_tags(flac) == expected_tags(disc, 2)
     assert FLAC(flac)["comment"] == ["Keep this comment"]

@@ -7,7 +7,8 @@ import subprocess
 import mutagen
 from mutagen.easyid3 import EasyID3
 from mutagen.flac import FLAC
-from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCON, TDRC, TRCK
+from mutagen.id3 import ID3, TIT2, TPE1, TPE2, TALB, TCON, TDRC, TRCK
+from mutagen.mp4 import MP4
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
 
@@ -41,6 +42,8 @@ def make_audio(path, seconds, rate=44100, tags=None):
                 _run("flac", "--silent", "--force", "-o", path, source)
             elif fmt == "ogg":
                 _run("oggenc", "--quiet", "-o", path, source)
+            elif fmt == "m4a":
+                _run("ffmpeg", "-loglevel", "error", "-i", source, "-c:a", "aac", path)
             else:
                 raise ValueError("unknown audio format: " + fmt)
         finally:
@@ -50,8 +53,10 @@ def make_audio(path, seconds, rate=44100, tags=None):
     return path
 
 
-_ID3_FRAMES = {"title": TIT2, "artist": TPE1, "album": TALB, "genre": TCON,
+_ID3_FRAMES = {"title": TIT2, "artist": TPE1, "albumartist": TPE2, "album": TALB, "genre": TCON,
                "date": TDRC, "tracknumber": TRCK}
+_MP4_ATOMS = {"title": "\xa9nam", "artist": "\xa9ART", "albumartist": "aART", "album": "\xa9alb",
+              "genre": "\xa9gen", "date": "\xa9day"}
 
 
 def write_tags(path, tags):
@@ -81,7 +86,7 @@ def write_tags(path, tags):
 
 
 def read_tags(path):
-    """The fields an independent reader sees: a dict of the six tagged
+    """The fields an independent reader sees: a dict of the seven tagged
     fields (missing ones absent), values as text."""
     path = str(path)
     fmt = os.path.splitext(path)[1].lstrip(".").lower()
@@ -97,6 +102,11 @@ def read_tags(path):
             found = id3.getall(frame.__name__)
             if found and found[0].text:
                 result[key] = str(found[0].text[0])
+    elif fmt == "m4a":
+        audio = MP4(path)
+        result = {key: audio[atom][0] for key, atom in _MP4_ATOMS.items() if atom in audio}
+        if "trkn" in audio:
+            result["tracknumber"] = str(audio["trkn"][0][0])
     else:
         audio = FLAC(path) if fmt == "flac" else OggVorbis(path)
         for key in _ID3_FRAMES:

@@ -30,11 +30,11 @@ def disc_listing(entry, number=1):
 
 
 def expected_tags(entry, n):
-    """The six fields, as support.audio.read_tags gives them, of a file
+    """The seven fields, as support.audio.read_tags gives them, of a file
     tagged with track n (from 1) of `entry`."""
     artist, name = split_title(entry, n)
-    return {"title": name, "artist": artist, "album": entry.title, "genre": entry.genre,
-            "date": str(entry.year), "tracknumber": str(n)}
+    return {"title": name, "artist": artist, "albumartist": entry.artist, "album": entry.title,
+            "genre": entry.genre, "date": str(entry.year), "tracknumber": str(n)}
 
 
 def contents(paths):
