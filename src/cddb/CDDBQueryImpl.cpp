@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "disc/Text.h"
+
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
 #endif
@@ -22,6 +24,9 @@ const char* const CLIENT_VERSION = VANTREL_TEXT(VANTREL_VERSION);
 
 // libcddb answers null for a field that the entry does not have.
 std::string text(const char* value) { return value != nullptr ? value : ""; }
+
+// Entries come in UTF-8 or, when older, in Latin-1.
+std::string entryText(const char* value) { return entryTextToUtf8(text(value)); }
 
 std::string homeFromPasswordDatabase() {
     const passwd* entry = getpwuid(getuid());
@@ -171,12 +176,12 @@ std::string CDDBQueryImpl::libraryError(const std::string& prefix) const {
 }
 
 Disc CDDBQueryImpl::createDiscFromCDDBDisc(cddb_disc_s* disc) {
-    Disc result(text(cddb_disc_get_title(disc)), text(cddb_disc_get_artist(disc)), text(cddb_disc_get_genre(disc)),
-                cddb_disc_get_year(disc));
+    Disc result(entryText(cddb_disc_get_title(disc)), entryText(cddb_disc_get_artist(disc)),
+                entryText(cddb_disc_get_genre(disc)), cddb_disc_get_year(disc));
     cddb_track_t* track = cddb_disc_get_track_first(disc);
     while (track != nullptr) {
-        const std::string name = text(cddb_track_get_title(track));
-        const std::string artist = text(cddb_track_get_artist(track));
+        const std::string name = entryText(cddb_track_get_title(track));
+        const std::string artist = entryText(cddb_track_get_artist(track));
         const unsigned int seconds = static_cast<unsigned int>(cddb_track_get_length(track));
         const unsigned int trackNo = static_cast<unsigned int>(cddb_track_get_number(track));
         track = cddb_disc_get_track_next(disc);

@@ -76,6 +76,24 @@ def test_cache_only_needs_no_server_and_cache_off_ignores_the_cache(vantrel, hom
         ["cddb read blues 7d0b170a"]
 
 
+def test_a_latin1_entry_is_listed_and_written_in_utf8(vantrel, home, tmp_path):
+    cache = os.path.join(cache_folder(home), "rock")
+    os.makedirs(cache)
+    shutil.copy(os.path.join(REAL_ENTRIES, "rock", "38043805"), cache)
+    track = make_audio(tmp_path / "a.mp3", 1, rate=8000)
+
+    result = vantrel(["-c", "only", "id", "rock", "38043805", track], stdin="1\n")
+
+    assert result.status == 0, result
+    assert body(result).startswith(
+        "[ 1] Die Ärzte - Ein Schwein namens Männer (Year: 1998 Genre: Deutsch)\n"
+        "      1. Männer sind Schweine (Single Version) (4:31)\n")
+    assert read_tags(track) == {"title": "Männer sind Schweine (Single Version)",
+                                "artist": "Die Ärzte", "albumartist": "Die Ärzte",
+                                "album": "Ein Schwein namens Männer", "genre": "Deutsch",
+                                "date": "1998", "tracknumber": "1"}
+
+
 def test_proxy_without_the_environment_variable(vantrel, tmp_path):
     paths = make_disc(tmp_path, DISC, ("wav",))
 
