@@ -4,6 +4,7 @@
 #include <string>
 
 #include "connection.h"
+#include "disc/Text.h"
 
 namespace {
 
@@ -63,19 +64,20 @@ void PrintRenameProblems::operator()(const Vantrel::RenameProblem& problem) {
 void PrintDisc::operator()(const Vantrel::Disc& disc) {
     ++count;
     writeBracketedNumber(stream, count);
-    stream << disc.getArtist() << " - " << disc.getTitle() << " (Year: " << disc.getYear()
-           << " Genre: " << disc.getGenre() << ")" << std::endl;
+    stream << Vantrel::forTerminal(disc.getArtist()) << " - " << Vantrel::forTerminal(disc.getTitle())
+           << " (Year: " << disc.getYear() << " Genre: " << Vantrel::forTerminal(disc.getGenre()) << ")" << std::endl;
     std::for_each(disc.getTracks().begin(), disc.getTracks().end(), PrintTrack(stream, 5));
 }
 
 void PrintTrack::operator()(const Vantrel::Track& track) {
     stream << std::string(indent, ' ') << (track.getTrackNo() <= 9 ? " " : "") << track.getTrackNo() << ". "
-           << track.getName() << " (" << Vantrel::minutesAndSeconds(track.getLength()) << ")"
+           << Vantrel::forTerminal(track.getName()) << " (" << Vantrel::minutesAndSeconds(track.getLength()) << ")"
            << std::endl;
 }
 
 void PrintOldNameNewName::operator()(const Vantrel::OldNameNewName& entry) {
     writeBracketedNumber(stream, count);
-    stream << "'" << entry.oldName << "' -> '" << entry.newName << "'" << std::endl;
+    stream << "'" << Vantrel::forTerminal(entry.oldName) << "' -> '" << Vantrel::forTerminal(entry.newName) << "'"
+           << std::endl;
     ++count;
 }

@@ -7,9 +7,18 @@
 #include <taglib/audioproperties.h>
 #include <taglib/tag.h>
 
+#include "disc/Text.h"
+
 namespace Vantrel {
 
 TagLib::String toUTF8String(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
+
+namespace {
+
+// Tag texts are written as UTF-8, the encoding of the terminal.
+std::string terminalText(const TagLib::String& text) { return forTerminal(text.to8Bit(true)); }
+
+} // namespace
 
 FileDisc::FileDisc(const std::vector<std::string>& paths) {
     files.reserve(paths.size());
@@ -88,11 +97,10 @@ void PrintFileDisc::operator()(const FileDisc::PathFileRef& entry) {
     if (properties == nullptr || tag == nullptr)
         throw TagException("File, audioProperties or Tag is NULL");
 
-    stream << (count <= 9 ? " " : "") << count << ". " << entry.path << " (";
+    stream << (count <= 9 ? " " : "") << count << ". " << forTerminal(entry.path) << " (";
     stream << minutesAndSeconds(static_cast<unsigned int>(properties->length())) << ')' << std::endl;
-    // Tag texts are written as UTF-8, the encoding of the terminal.
-    stream << "    " << tag->artist().to8Bit(true) << " - " << tag->title().to8Bit(true) << " (" << tag->track() << ", "
-           << tag->year() << ", " << tag->genre().to8Bit(true) << ')' << std::endl;
+    stream << "    " << terminalText(tag->artist()) << " - " << terminalText(tag->title()) << " (" << tag->track()
+           << ", " << tag->year() << ", " << terminalText(tag->genre()) << ')' << std::endl;
 }
 
 } // namespace Vantrel

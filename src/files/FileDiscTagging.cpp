@@ -9,6 +9,8 @@
 #include <taglib/audioproperties.h>
 #include <taglib/tag.h>
 
+#include "disc/Text.h"
+
 namespace Vantrel {
 
 namespace {
@@ -65,8 +67,8 @@ void FileDisc::tagByBestFit(const Disc& disc) {
         candidates.erase(nearest);
         const bool saved = writeTrack(disc, track, fileRef);
         unsaved += saved ? 0 : 1;
-        std::cout << counter++ << ": File " << fileRef.file()->name() << " matches " << track.getName()
-                  << saveResult(saved) << std::endl;
+        std::cout << counter++ << ": File " << forTerminal(fileRef.file()->name()) << " matches "
+                  << forTerminal(track.getName()) << saveResult(saved) << std::endl;
     }
     throwIfUnsaved(unsaved);
 }
@@ -78,7 +80,7 @@ void FileDisc::tagByOrder(const Disc& disc) {
     for (std::size_t i = 0; i < count; ++i) {
         const bool saved = writeTrack(disc, tracks[i], files[i].fileRef);
         unsaved += saved ? 0 : 1;
-        std::cout << i + 1 << ": File " << files[i].path << saveResult(saved) << std::endl;
+        std::cout << i + 1 << ": File " << forTerminal(files[i].path) << saveResult(saved) << std::endl;
     }
     throwIfUnsaved(unsaved);
 }
