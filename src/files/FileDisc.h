@@ -178,13 +178,13 @@ struct DiffFromX {
 };
 
 // Expands the rename template for every file; applied with std::for_each.
+// The new name is the last component of the expansion (the file stays in its
+// directory), in UTF-8, with the tag texts shortened when the name is longer
+// than the file system allows.
 class PrepareNewNames {
 public:
     explicit PrepareNewNames(const std::string& templateString) : templateString(templateString) {}
     void operator()(const FileDisc::PathFileRef& entry);
-
-    static void replace_with(std::string& text, const std::string& token, const std::string& value);
-    static void replace_with(std::string& text, const std::string& token, const TagLib::String& value);
 
     std::string templateString;
     std::vector<OldNameNewName> newNames;

@@ -1,23 +1,30 @@
 #include "files/FileDisc.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
+#include <numeric>
 #include <tuple>
 #include <utility>
 
 #include <taglib/tag.h>
 
+#include "disc/Text.h"
 #include "files/SafeRename.h"
 #include "files/Tokens.h"
 
 namespace Vantrel {
 
 namespace {
+
+// The limit of most file systems, for a directory that cannot be asked.
+const std::size_t COMMON_NAME_MAX = 255;
 
 // The tag holds the numbers unsigned; they are printed as the signed values
 // the template formats describe.
@@ -75,6 +82,115 @@ TargetKey targetKey(const OldNameNewName& entry) {
     return TargetKey(0, 0, directory, name);
 }
 
+// The longest name, in bytes, that the file system of a directory allows.
+std::size_t nameMax(const std::string& directory) {
+    errno = 0;
+    const long limit = pathconf(directory.c_str(), _PC_NAME_MAX);
+    if (limit > 0)
+        return static_cast<std::size_t>(limit);
+    return errno == 0 ? std::numeric_limits<std::size_t>::max() : COMMON_NAME_MAX;
+}
+
+// A tag text as it goes into a name: UTF-8, with no '/' to move the file and
+// no control character.
+std::string fieldText(const TagLib::String& value) {
+    std::string text = replaceControlCharacters(value.to8Bit(true), '_');
+    std::replace(text.begin(), text.end(), '/', '-');
+    return text;
+}
+
+// A name being expanded, with the origin of every byte: the template's own
+// text, a number, or a tag text. Only tag texts are ever shortened.
+class ExpandedName {
+public:
+    enum Origin : char { TEMPLATE, NUMBER, FIELD };
+
+    explicit ExpandedName(const std::string& templateString)
+        : name(templateString), origins(templateString.size(), TEMPLATE) {}
+
+    // Replaces the first occurrence of token, searching from the start.
+    void replace(const std::string& token, const std::string& value, Origin origin) {
+        const std::string::size_type at = name.find(token);
+        if (at == std::string::npos)
+            return;
+        name.replace(at, token.size(), value);
+        origins.replace(at, token.size(), value.size(), origin);
+    }
+
+    void keepLastComponent() {
+        const std::string::size_type slash = name.rfind('/');
+        if (slash == std::string::npos)
+            return;
+        name.erase(0, slash + 1);
+        origins.erase(0, slash + 1);
+    }
+
+    // Shortens the tag texts until the name has at most maxBytes bytes: no
+    // text is cut shorter than needed to let the longest ones fit, and every
+    // cut falls between two UTF-8 characters.
+    void shortenTo(std::size_t maxBytes) {
+        if (name.size() <= maxBytes)
+            return;
+        const std::vector<std::pair<std::size_t, std::size_t>> runs = fieldRuns();
+        const std::size_t keep = longestKept(runs, maxBytes);
+        std::string shortName;
+        std::string shortOrigins;
+        std::size_t copied = 0;
+        for (const auto& run : runs) {
+            std::size_t end = std::min(run.second, run.first + keep);
+            while (end > run.first && end < run.second && isContinuationByte(name[end]))
+                --end;
+            shortName.append(name, copied, end - copied);
+            shortOrigins.append(origins, copied, end - copied);
+            copied = run.second;
+        }
+        shortName.append(name, copied, std::string::npos);
+        shortOrigins.append(origins, copied, std::string::npos);
+        name.swap(shortName);
+        origins.swap(shortOrigins);
+    }
+
+    const std::string& text() const { return name; }
+
+private:
+    static bool isContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+    // The [start, end) ranges of tag text, in order.
+    std::vector<std::pair<std::size_t, std::size_t>> fieldRuns() const {
+        std::vector<std::pair<std::size_t, std::size_t>> runs;
+        for (std::size_t at = 0; at < name.size(); ++at) {
+            if (origins[at] != FIELD)
+                continue;
+            const std::size_t start = at;
+            while (at < name.size() && origins[at] == FIELD)
+                ++at;
+            runs.emplace_back(start, at);
+        }
+        return runs;
+    }
+
+    // The most bytes each tag text may keep so that the name fits.
+    std::size_t longestKept(const std::vector<std::pair<std::size_t, std::size_t>>& runs, std::size_t maxBytes) const {
+        std::vector<std::size_t> lengths;
+        for (const auto& run : runs)
+            lengths.push_back(run.second - run.first);
+        std::sort(lengths.begin(), lengths.end());
+        const std::size_t fieldBytes = std::accumulate(lengths.begin(), lengths.end(), std::size_t{0});
+        const std::size_t fixedBytes = name.size() - fieldBytes;
+        std::size_t budget = maxBytes > fixedBytes ? maxBytes - fixedBytes : 0;
+        for (std::size_t i = 0; i < lengths.size(); ++i) {
+            const std::size_t sharing = lengths.size() - i;
+            if (lengths[i] * sharing > budget)
+                return budget / sharing;
+            budget -= lengths[i];
+        }
+        return budget;
+    }
+
+    std::string name;
+    std::string origins;
+};
+
 std::string renameFailure(int error, const std::string& target) {
     if (error == EEXIST)
         return "'" + target + "' already exists";
@@ -94,24 +210,16 @@ void PrepareNewNames::operator()(const FileDisc::PathFileRef& entry) {
         throw TagException("Tag is NULL when trying to generate a name.");
 
     // Each token is replaced in the result of the ones before it.
-    std::string name = templateString;
-    replace_with(name, ARTIST_TOKEN, tag->artist());
-    replace_with(name, GENRE_TOKEN, tag->genre());
-    replace_with(name, SONG_TITLE_TOKEN, tag->title());
-    replace_with(name, ALBUM_TITLE_TOKEN, tag->album());
-    replace_with(name, YEAR_TOKEN, formatNumber("%d", tag->year()));
-    replace_with(name, TRACK_NUMBER, formatNumber("%02d", tag->track()));
-    newNames.push_back(OldNameNewName{entry.path, name});
-}
-
-void PrepareNewNames::replace_with(std::string& text, const std::string& token, const std::string& value) {
-    const std::string::size_type at = text.find(token);
-    if (at != std::string::npos)
-        text.replace(at, token.size(), value);
-}
-
-void PrepareNewNames::replace_with(std::string& text, const std::string& token, const TagLib::String& value) {
-    replace_with(text, token, value.to8Bit(false));
+    ExpandedName name(templateString);
+    name.replace(ARTIST_TOKEN, fieldText(tag->artist()), ExpandedName::FIELD);
+    name.replace(GENRE_TOKEN, fieldText(tag->genre()), ExpandedName::FIELD);
+    name.replace(SONG_TITLE_TOKEN, fieldText(tag->title()), ExpandedName::FIELD);
+    name.replace(ALBUM_TITLE_TOKEN, fieldText(tag->album()), ExpandedName::FIELD);
+    name.replace(YEAR_TOKEN, formatNumber("%d", tag->year()), ExpandedName::NUMBER);
+    name.replace(TRACK_NUMBER, formatNumber("%02d", tag->track()), ExpandedName::NUMBER);
+    name.keepLastComponent();
+    name.shortenTo(nameMax(directoryPart(entry.path)));
+    newNames.push_back(OldNameNewName{entry.path, name.text()});
 }
 
 std::vector<RenameProblem> FileDisc::findClashes(const std::vector<OldNameNewName>& plan) {

@@ -74,23 +74,32 @@ def test_expansion(vantrel, disc, name, tags, template, expected):
     assert snapshot(disc) == {os.fsencode(expected): before[os.fsencode(name)]}
 
 
-def test_tag_texts_become_latin1_in_names(vantrel, disc):
-    [path] = make_files(disc, [("a.mp3", {"title": "é"})])
-    result = vantrel(["rename", "%s.mp3", "a.mp3"], stdin="y\n", cwd=disc)
-    assert result.status == 0, result
-    assert b"[ 1] 'a.mp3' -> '\xe9.mp3'\n" in result.stdout_bytes
-    assert os.listdir(os.fsencode(disc)) == [b"\xe9.mp3"]
+# Real titles: (old name, artist, title, new name for "%n %a – %s.mp3").
+# Names are UTF-8; '/' and control characters in a tag become '-' and '_'; a
+# name too long for the file system (255 bytes) loses the end of its longest
+# tag texts, whole characters only, and keeps the template's text.
+REAL_WORLD = [
+    ("in1.mp3", "Кино", "Группа крови", "01 Кино – Группа крови.mp3"),
+    ("in2.mp3", "Sigur Rós", "Hoppípolla", "02 Sigur Rós – Hoppípolla.mp3"),
+    ("in3.mp3", "AC/DC", "Either/Or", "03 AC-DC – Either-Or.mp3"),
+    ("in\t4.mp3", "A", "Line\nbreak\x1b[31m", "04 A – Line_break_[31m.mp3"),
+    ("in5.mp3", "Ж" * 150, "あ" * 100, "05 " + "Ж" * 60 + " – " + "あ" * 40 + ".mp3"),
+]
 
 
-def test_a_name_cut_short_by_a_nul_is_refused(vantrel, disc):
-    # U+0100 has no Latin-1 form; its 8-bit conversion is a NUL byte, which
-    # would end the name early in the file system.
-    [path] = make_files(disc, [("a.mp3", {"title": "x\u0100y"})])
+def test_real_world_titles_make_utf8_names_as_planned(vantrel, disc):
+    if os.pathconf(disc, "PC_NAME_MAX") != 255:
+        pytest.skip("the names expected are those of a 255-byte limit")
+    make_files(disc, [(old, {"artist": artist, "title": title, "tracknumber": str(n)})
+                      for n, (old, artist, title, _) in enumerate(REAL_WORLD, 1)])
     before = snapshot(disc)
-    result = vantrel(["rename", "%s.mp3", "a.mp3"], stdin="y\n", cwd=disc)
-    assert result.status == 4, result
-    assert result.stderr == "a.mp3: new name contains a NUL character\n"
-    assert snapshot(disc) == before
+    result = vantrel(["rename", "%n %a – %s.mp3", *[old for old, *_ in REAL_WORLD]],
+                     stdin="y\n", cwd=disc)
+    assert result.status == 0, result
+    assert result.stdout_bytes.split(b"\n")[2:7] == [
+        f"[ {n}] '{old}' -> '{new}'".replace("\t", "?").encode()
+        for n, (old, _, _, new) in enumerate(REAL_WORLD, 1)]
+    assert snapshot(disc) == {new.encode(): before[old.encode()] for old, _, _, new in REAL_WORLD}
 
 
 def test_files_stay_in_their_own_directory(vantrel, disc):
@@ -100,8 +109,8 @@ def test_files_stay_in_their_own_directory(vantrel, disc):
     result = vantrel(["rename", "%a/%t/%n.mp3", "rip/cd1/a.mp3", "b.mp3"],
                      stdin="y\n", cwd=disc)
     assert result.status == 0, result
-    assert plan(result) == ["[ 1] 'rip/cd1/a.mp3' -> 'Ar/Al/03.mp3'",
-                            "[ 2] 'b.mp3' -> 'Ar/Al/04.mp3'"]
+    # The plan shows the name each file gets.
+    assert plan(result) == ["[ 1] 'rip/cd1/a.mp3' -> '03.mp3'", "[ 2] 'b.mp3' -> '04.mp3'"]
     assert sorted(snapshot(disc)) == [b"04.mp3", b"rip", b"rip/cd1", b"rip/cd1/03.mp3"]
 
 
@@ -197,7 +206,7 @@ def test_an_existing_target_is_never_replaced(vantrel, disc, titles, other, temp
     assert snapshot(disc) == expected
 
 
-@pytest.mark.parametrize("artist", ["Ar/", "..", "x/."])
+@pytest.mark.parametrize("artist", ["..", "."])
 def test_a_new_name_without_a_file_name_fails(vantrel, disc, artist):
     make_files(disc, [("a.mp3", {"artist": artist}), ("b.mp3", {"title": "B"})])
     before = snapshot(disc)
