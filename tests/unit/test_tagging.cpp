@@ -16,12 +16,12 @@ using namespace Vantrel;
 
 namespace {
 
-// Track n (from 1) of length s is named "Ts".
+// Track n (from 1) of length s is named "Ts" and an escape character.
 Disc discOfLengths(const std::vector<unsigned int>& lengths) {
     Disc disc("Album", "Disc Artist", "Rock", 1999);
     unsigned int number = 1;
     for (unsigned int length : lengths) {
-        disc.appendTrack(Track("T" + std::to_string(length), "Artist " + std::to_string(number), length, number));
+        disc.appendTrack(Track("T" + std::to_string(length) + "\x1b", "Artist " + std::to_string(number), length, number));
         ++number;
     }
     return disc;
@@ -37,6 +37,7 @@ std::string titleOf(const std::string& path) {
 
 // Each track in turn takes the nearest file not taken yet; of equally near
 // files the earlier one; tracks left over when the files run out are skipped.
+// The escape character reaches the file, not the terminal.
 TEST(BestFit, EachTrackTakesTheNearestRemainingFile) {
     struct Case {
         std::vector<std::uint32_t> files;
@@ -60,9 +61,9 @@ TEST(BestFit, EachTrackTakesTheNearestRemainingFile) {
         std::string lines;
         std::vector<std::string> titles(paths.size());
         for (std::size_t i = 0; i < c.chosen.size(); ++i) {
-            titles[c.chosen[i]] = "T" + std::to_string(c.tracks[i]);
-            lines += std::to_string(i + 1) + ": File " + paths[c.chosen[i]] + " matches " + titles[c.chosen[i]] +
-                     " [Tag Saved]\n";
+            titles[c.chosen[i]] = "T" + std::to_string(c.tracks[i]) + "\x1b";
+            lines += std::to_string(i + 1) + ": File " + paths[c.chosen[i]] + " matches T" +
+                     std::to_string(c.tracks[i]) + "? [Tag Saved]\n";
         }
         EXPECT_EQ(testing::internal::GetCapturedStdout(), lines);
         for (std::size_t i = 0; i < paths.size(); ++i)
@@ -80,8 +81,8 @@ TEST(ByOrder, PairsFilesAndTracksUntilEitherRunsOut) {
         EXPECT_EQ(testing::internal::GetCapturedStdout(),
                   "1: File " + paths[0] + " [Tag Saved]\n2: File " + paths[1] + " [Tag Saved]\n");
     }
-    EXPECT_EQ(titleOf(paths[0]), "T50");
-    EXPECT_EQ(titleOf(paths[1]), "T40");
+    EXPECT_EQ(titleOf(paths[0]), "T50\x1b");
+    EXPECT_EQ(titleOf(paths[1]), "T40\x1b");
     EXPECT_EQ(titleOf(paths[2]), "");
 
     FileDisc twoFiles({paths[0], paths[1]});
@@ -89,7 +90,7 @@ TEST(ByOrder, PairsFilesAndTracksUntilEitherRunsOut) {
     twoFiles.tagByOrder(discOfLengths({1, 2, 3}));
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "1: File " + paths[0] + " [Tag Saved]\n2: File " + paths[1] + " [Tag Saved]\n");
-    EXPECT_EQ(titleOf(paths[1]), "T2");
+    EXPECT_EQ(titleOf(paths[1]), "T2\x1b");
 }
 
 // A file the set could not open has no length: the offsets and best fit stop
