@@ -99,14 +99,14 @@ std::string fieldText(const TagLib::String& value) {
     return text;
 }
 
-// A name being expanded, with the origin of every byte: the template's own
-// text, a number, or a tag text. Only tag texts are ever shortened.
+// A name being expanded, with the origin of every byte: tag texts may be
+// shortened, the template's own text and the numbers never.
 class ExpandedName {
 public:
-    enum Origin : char { TEMPLATE, NUMBER, FIELD };
+    enum Origin : char { FIXED, TAG_TEXT };
 
     explicit ExpandedName(const std::string& templateString)
-        : name(templateString), origins(templateString.size(), TEMPLATE) {}
+        : name(templateString), origins(templateString.size(), FIXED) {}
 
     // Replaces the first occurrence of token, searching from the start.
     void replace(const std::string& token, const std::string& value, Origin origin) {
@@ -159,10 +159,10 @@ private:
     std::vector<std::pair<std::size_t, std::size_t>> fieldRuns() const {
         std::vector<std::pair<std::size_t, std::size_t>> runs;
         for (std::size_t at = 0; at < name.size(); ++at) {
-            if (origins[at] != FIELD)
+            if (origins[at] != TAG_TEXT)
                 continue;
             const std::size_t start = at;
-            while (at < name.size() && origins[at] == FIELD)
+            while (at < name.size() && origins[at] == TAG_TEXT)
                 ++at;
             runs.emplace_back(start, at);
         }
@@ -211,12 +211,12 @@ void PrepareNewNames::operator()(const FileDisc::PathFileRef& entry) {
 
     // Each token is replaced in the result of the ones before it.
     ExpandedName name(templateString);
-    name.replace(ARTIST_TOKEN, fieldText(tag->artist()), ExpandedName::FIELD);
-    name.replace(GENRE_TOKEN, fieldText(tag->genre()), ExpandedName::FIELD);
-    name.replace(SONG_TITLE_TOKEN, fieldText(tag->title()), ExpandedName::FIELD);
-    name.replace(ALBUM_TITLE_TOKEN, fieldText(tag->album()), ExpandedName::FIELD);
-    name.replace(YEAR_TOKEN, formatNumber("%d", tag->year()), ExpandedName::NUMBER);
-    name.replace(TRACK_NUMBER, formatNumber("%02d", tag->track()), ExpandedName::NUMBER);
+    name.replace(ARTIST_TOKEN, fieldText(tag->artist()), ExpandedName::TAG_TEXT);
+    name.replace(GENRE_TOKEN, fieldText(tag->genre()), ExpandedName::TAG_TEXT);
+    name.replace(SONG_TITLE_TOKEN, fieldText(tag->title()), ExpandedName::TAG_TEXT);
+    name.replace(ALBUM_TITLE_TOKEN, fieldText(tag->album()), ExpandedName::TAG_TEXT);
+    name.replace(YEAR_TOKEN, formatNumber("%d", tag->year()), ExpandedName::FIXED);
+    name.replace(TRACK_NUMBER, formatNumber("%02d", tag->track()), ExpandedName::FIXED);
     name.keepLastComponent();
     name.shortenTo(nameMax(directoryPart(entry.path)));
     newNames.push_back(OldNameNewName{entry.path, name.text()});
