@@ -150,19 +150,11 @@ struct OffsetsCounter {
 // The file's audio properties; throws TagException when there are none.
 const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef);
 
-// Pairs every file with its length in whole seconds; applied with std::for_each.
+// Pairs every file with its exact length in whole seconds, counted as CDDB
+// counts a track's (whole frames, then seconds); applied with std::for_each.
 struct DiscCopyWithLengths {
-    std::vector<std::pair<TagLib::FileRef, unsigned int>> filesWithLengths;
+    std::vector<std::pair<TagLib::FileRef, long long>> filesWithLengths;
     void operator()(const FileDisc::PathFileRef& entry);
-};
-
-// True when the first pair's length is strictly nearer to x than the second's.
-struct DiffFromX {
-    explicit DiffFromX(unsigned int x) : x(x) {}
-    bool operator()(const std::pair<TagLib::FileRef, unsigned int>& a,
-                    const std::pair<TagLib::FileRef, unsigned int>& b) const;
-
-    unsigned int x;
 };
 
 // Expands the rename template for every file; applied with std::for_each.

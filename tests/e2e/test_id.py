@@ -7,13 +7,13 @@ import os
 import shutil
 
 from support.audio import make_audio, make_wav, read_tags
-from support.lookup import contents, disc_listing, expected_tags, make_disc
+from support.lookup import disc_listing, expected_tags, make_disc
 from support.runner import body
 from support.xmcd import Entry, cache_folder
 
 REAL_ENTRIES = os.path.join(os.path.dirname(__file__), "..", "data", "xmcd")
 
-DISC = Entry("Disc Artist", "Disc Title", [("Short", 2), ("Guest / Long", 6), ("Middle", 4)],
+DISC = Entry("Disc Artist", "Disc Title", [("Middle", 3), ("Guest / Short", 2), ("Long", 4)],
              year=1984, genre="Synth")
 
 
@@ -21,29 +21,22 @@ def cddbp(server):
     return ["-c", "off", "-s", "127.0.0.1", "-p", str(server.port)]
 
 
-def test_each_track_goes_to_the_nearest_remaining_file(vantrel, cddb_server, tmp_path):
+def test_a_partial_rip_gets_the_tracks_of_its_own_lengths(vantrel, cddb_server, tmp_path):
     DISC.write(tmp_path / "cddb", "misc")
     server = cddb_server(tmp_path / "cddb")
-    # Files of 6, 4, 9 and 2 s against tracks of 2, 6 and 4 s: the 9 s file
-    # is nobody's nearest and is left alone.
-    longest = make_audio(tmp_path / "a.mp3", 6, rate=8000)
-    middle = make_audio(tmp_path / "b.ogg", 4, rate=8000)
-    spare = make_audio(tmp_path / "c.wav", 9, rate=8000, tags={"title": "Spare"})
-    shortest = make_audio(tmp_path / "d.flac", 2, rate=8000)
-    spare_before = contents([spare])
+    # Track by track, the 3 s track is as near to either file and would take
+    # the first; the smallest total difference leaves it without a file.
+    long = make_audio(tmp_path / "a.mp3", 4, rate=8000)
+    short = make_audio(tmp_path / "b.ogg", 2, rate=8000)
 
-    result = vantrel([*cddbp(server), "id", "misc", DISC.discid, longest, middle, spare, shortest],
-                     stdin="1\n")
+    result = vantrel([*cddbp(server), "id", "misc", DISC.discid, long, short], stdin="1\n")
 
     assert result.status == 0, result
     assert body(result) == (disc_listing(DISC) + "Which disc [1-1] ? "
-                            f"1: File {shortest} matches Short [Tag Saved]\n"
-                            f"2: File {longest} matches Long [Tag Saved]\n"
-                            f"3: File {middle} matches Middle [Tag Saved]\n")
-    assert read_tags(shortest) == expected_tags(DISC, 1)
-    assert read_tags(longest) == expected_tags(DISC, 2)
-    assert read_tags(middle) == expected_tags(DISC, 3)
-    assert contents([spare]) == spare_before
+                            f"1: File {short} matches Short [Tag Saved]\n"
+                            f"2: File {long} matches Long [Tag Saved]\n")
+    assert read_tags(short) == expected_tags(DISC, 2)
+    assert read_tags(long) == expected_tags(DISC, 3)
     # The entry is read by name; nothing is searched.
     commands = server.commands()
     assert f"cddb read misc {DISC.discid}" in commands

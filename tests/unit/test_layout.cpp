@@ -2,9 +2,28 @@
 
 #include <vector>
 
+#include "disc/Assignment.h"
 #include "disc/Layout.h"
 
 using namespace Vantrel;
+
+TEST(Assignment, SmallestTotalDifferenceThenEarliestFiles) {
+    struct Case {
+        std::vector<long long> tracks, files;
+        std::vector<int> fileOfTrack;
+    };
+    const Case cases[] = {
+        {{150, 100, 200}, {100, 200}, {-1, 0, 1}}, // a partial rip
+        {{200, 300}, {300, 200}, {1, 0}},
+        {{150, 101}, {100, 400, 200}, {2, 0}},
+        {{10, 61, 62}, {60}, {-1, 0, -1}},
+        {{5, 5}, {5, 9, 5, 5}, {0, 2}}, // ties: earliest files, in track order
+        {{7}, {6, 8}, {0}},
+        {{}, {1}, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(assignByLength(c.tracks, c.files), c.fileOfTrack) << c.tracks.size() << " " << c.files.size();
+}
 
 // Frames at 75 per second keep the arithmetic readable: an estimated 4 s
 // file that may be 2 s too long, then an exact 2 s one, from frame 150.
