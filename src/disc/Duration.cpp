@@ -9,30 +9,23 @@ namespace Vantrel {
 namespace {
 
 const unsigned long long MOST_TICKS = std::numeric_limits<unsigned long long>::max();
-
-unsigned long long rounded(unsigned long long ticks, unsigned long long ticksPerUnit) {
-    return ticks / ticksPerUnit + (ticks % ticksPerUnit >= ticksPerUnit - ticksPerUnit / 2 ? 1 : 0);
-}
+// Below MOST_TICKS / TICKS_PER_SECOND, so rest * TICKS_PER_SECOND fits.
+const unsigned long long LARGEST_RATE = 1ULL << 32;
 
 } // namespace
 
 Duration Duration::of(unsigned long long count, unsigned long long perSecond) {
     Duration duration;
-    if (perSecond == 0)
+    if (perSecond == 0 || perSecond > LARGEST_RATE)
         return duration;
     // Whole seconds and the rest apart, so that no product overflows.
     const unsigned long long seconds = count / perSecond;
     const unsigned long long rest = count % perSecond;
-    if (seconds > MOST_TICKS / TICKS_PER_SECOND - 1) {
+    if (seconds >= MOST_TICKS / TICKS_PER_SECOND) {
         duration.ticks = MOST_TICKS;
         return duration;
     }
-    // rest < perSecond, so rest * TICKS_PER_SECOND overflows only for rates
-    // beyond 5 GHz; those are divided first, at a loss of precision nobody hears.
-    const unsigned long long restTicks = perSecond <= MOST_TICKS / TICKS_PER_SECOND
-                                             ? (rest * TICKS_PER_SECOND + perSecond / 2) / perSecond
-                                             : rest / (perSecond / TICKS_PER_SECOND);
-    duration.ticks = seconds * TICKS_PER_SECOND + restTicks;
+    duration.ticks = seconds * TICKS_PER_SECOND + (rest * TICKS_PER_SECOND + perSecond / 2) / perSecond;
     return duration;
 }
 
@@ -47,8 +40,15 @@ Duration Duration::minus(const Duration& other) const {
     return difference;
 }
 
-unsigned long long Duration::frames() const { return rounded(ticks, TICKS_PER_SECOND / frames_per_second); }
+unsigned long long Duration::frames() const {
+    // Adding half a frame first could overflow; the frame's ticks are even.
+    const unsigned long long ticksPerFrame = TICKS_PER_SECOND / frames_per_second;
+    return ticks / ticksPerFrame + (ticks % ticksPerFrame >= ticksPerFrame / 2 ? 1 : 0);
+}
 
-unsigned long long Duration::milliseconds() const { return rounded(ticks, TICKS_PER_SECOND / 1000); }
+unsigned long long Duration::milliseconds() const {
+    const unsigned long long ticksPerMillisecond = TICKS_PER_SECOND / 1000;
+    return ticks / ticksPerMillisecond + (ticks % ticksPerMillisecond != 0 ? 1 : 0);
+}
 
 } // namespace Vantrel

@@ -11,14 +11,15 @@ namespace Vantrel {
 struct Duration {
     static constexpr unsigned long long TICKS_PER_SECOND = 3386880000ULL;
 
-    // count units of 1/perSecond second; nothing when perSecond is 0.
+    // count units of 1/perSecond second; nothing when perSecond is 0 or
+    // beyond 2^32, which no rate or time scale is.
     static Duration of(unsigned long long count, unsigned long long perSecond);
     Duration& operator+=(const Duration& other);
     // This duration less another one, or nothing when the other is longer.
     Duration minus(const Duration& other) const;
     // The nearest whole number of CD frames; halves round up.
     unsigned long long frames() const;
-    // The nearest whole number of milliseconds; halves round up.
+    // Whole milliseconds, rounded up.
     unsigned long long milliseconds() const;
 
     unsigned long long ticks = 0;
