@@ -98,21 +98,22 @@ TEST(Lengths, SetsPastTheEndOfACdAreRefused) {
     FileDisc fits({full});
     EXPECT_EQ(fits.generateOffsets(150).leadOut, 449999);
 
-    // A FLAC header claiming 2^36 - 1 samples at 1 Hz.
+    // A FLAC header claiming 0x144A37472 samples at 1 Hz: 2^64 ticks and
+    // some, which would wrap around to less than a second.
     const std::string huge = folder.path("huge.flac");
     run("flac --silent -o %2$s %1$s", writeWav(folder.path("source.wav"), 4410, 44100), huge);
     std::fstream header(huge, std::ios::in | std::ios::out | std::ios::binary);
     char bytes[8];
     header.seekg(18);
     header.read(bytes, 8);
-    const char patched[] = {0, 0, static_cast<char>(0x10 | (bytes[2] & 0x0F)), static_cast<char>(bytes[3] | 0x0F),
-                            '\xFF', '\xFF', '\xFF', '\xFF'};
+    const char patched[] = {0, 0, static_cast<char>(0x10 | (bytes[2] & 0x0F)), static_cast<char>((bytes[3] & 0xF0) | 1),
+                            '\x44', '\xA3', '\x74', '\x72'};
     header.seekp(18);
     header.write(patched, 8);
     header.close();
 
-    for (const std::vector<std::string>& paths : {std::vector<std::string>{full, writeWav(folder.path("1.wav"), 1, 75)},
-                                                  std::vector<std::string>{huge}}) {
+    const std::string frame = writeWav(folder.path("frame.wav"), 1, 75);
+    for (const std::vector<std::string>& paths : {std::vector<std::string>{full, frame}, {frame, huge}}) {
         FileDisc tooLong(paths);
         try {
             tooLong.generateOffsets(150);
