@@ -78,15 +78,10 @@ TEST(Lengths, EncodedTracksKeepTheSourceSampleCount) {
             if (std::string(encoding.name).rfind("itunsmpb", 0) == 0)
                 addITunSMPB(path, samples);
             const SampleCount count = sampleCountOf(TagLib::FileRef(path.c_str()));
-            const unsigned long long source_count = samples * count.rate / 44100;
-            if (encoding.exact) {
-                EXPECT_EQ(count.samples, source_count) << path;
-                EXPECT_EQ(count.maxExcess, 0u) << path;
-            } else {
-                EXPECT_GE(count.samples, source_count) << path;
-                EXPECT_LE(count.samples, source_count + count.maxExcess) << path;
-                EXPECT_GT(count.maxExcess, 0u) << path;
-            }
+            const unsigned long long sourceCount = samples * count.rate / 44100;
+            EXPECT_EQ(count.maxExcess == 0, encoding.exact) << path;
+            EXPECT_GE(count.samples, sourceCount) << path;
+            EXPECT_LE(count.samples, sourceCount + count.maxExcess) << path;
         }
     }
 }
