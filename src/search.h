@@ -1,6 +1,7 @@
 #ifndef VANTREL_SEARCH_H
 #define VANTREL_SEARCH_H
 
+#include <cstddef>
 #include <memory>
 #include <ostream>
 
