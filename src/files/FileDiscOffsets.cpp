@@ -18,8 +18,8 @@ void OffsetsCounter::operator()(const FileDisc::PathFileRef& entry) {
     const PlayingTime time = playingTimeOf(entry.fileRef);
     times.push_back(time);
     elapsed += time.length;
-    if (static_cast<long long>(firstOffset) + static_cast<long long>(std::min(elapsed.frames(), 1ULL << 40)) >
-        LAST_CD_FRAME)
+    // Durations saturate at 2^64 ticks, some 4e11 frames.
+    if (static_cast<long long>(firstOffset) + static_cast<long long>(elapsed.frames()) > LAST_CD_FRAME)
         throw TagException("The files are too long for one CD: they would end past 99:59:74.");
 }
 
