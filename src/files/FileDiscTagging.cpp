@@ -1,6 +1,8 @@
 #include "files/FileDisc.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
