@@ -1,14 +1,16 @@
 // Benchmark baseline for `vantrel -c off -s HOST -p PORT sequence FILE...`:
-// opens the files the same way, computes the track offsets from their
-// playing times, asks the CDDB server through libcddb, reads every match,
-// lists them, reads the choice from standard input and tags the files in
-// order (MP3 files stripped first, as vantrel does), saving each at once.
+// opens the files the same way, computes the track offsets from their exact
+// playing times (MP3 only, through libmpg123), asks the CDDB server through
+// libcddb, reads every match, lists them, reads the choice from standard
+// input and tags the files in order (MP3 files stripped first, as vantrel
+// does), saving each at once.
 #include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include <cddb/cddb.h>
+#include <mpg123.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
@@ -58,16 +60,27 @@ int main(int argc, char** argv) {
     if (!baseline::openAll(argc, argv, 3, files))
         return 3;
 
-    // Frame offsets from the exact playing times (milliseconds, as TagLib
-    // gives them for MP3), rounded to the nearest frame; the first at 150.
+    // Frame offsets from the exact playing times (samples, as libmpg123 counts
+    // them from the Info frame of an MP3; the files share one rate), rounded to
+    // the nearest frame; the first at 150.
     std::vector<int> offsets;
-    long long milliseconds = 0;
-    auto frames = [](long long ms) { return static_cast<int>((2 * 75 * ms + 1000) / 2000); };
+    long long samples = 0;
+    long long rate = 1;
+    auto frames = [&rate](long long count) { return static_cast<int>((2 * 75 * count + rate) / (2 * rate)); };
     for (const baseline::OpenFile& entry : files) {
-        offsets.push_back(150 + frames(milliseconds));
-        milliseconds += entry.ref.audioProperties()->lengthInMilliseconds();
+        offsets.push_back(150 + frames(samples));
+        mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        mpg123_frameinfo info;
+        const bool read = mpg123_open(handle, entry.path.c_str()) == MPG123_OK &&
+                          mpg123_info(handle, &info) == MPG123_OK && mpg123_length(handle) > 0;
+        samples += read ? mpg123_length(handle) : 0;
+        rate = read ? info.rate : rate;
+        mpg123_delete(handle);
+        if (!read)
+            return 4;
     }
-    const long leadOut = 150 + frames(milliseconds);
+    const long leadOut = 150 + frames(samples);
 
     libcddb_init();
     cddb_conn_t* connection = cddb_new();

@@ -13,6 +13,7 @@
 #include "console.h"
 #include "files/FileDisc.h"
 #include "files/Tokens.h"
+#include "search.h"
 #include "system.h"
 
 using namespace Vantrel;
@@ -64,11 +65,14 @@ const Disc& chooseDisc(const std::vector<Disc>& results) {
     }
 }
 
-std::unique_ptr<CDDBQuery> createQuery(const CommandLineArguments& arguments, FileDisc& fileDisc) {
-    if (arguments.command == COMMAND_ID)
-        return std::make_unique<CDDBQuery>(arguments.category, arguments.discId);
-    const Offsets offsets = fileDisc.generateOffsets(2 * frames_per_second);
-    return std::make_unique<CDDBQuery>(offsets.length, offsets.frameOffsets);
+// The query that ran, with its results.
+std::unique_ptr<CDDBQuery> runQuery(const CommandLineArguments& arguments, FileDisc& fileDisc) {
+    if (arguments.command == COMMAND_SEQUENCE)
+        return lookUpByLengths(arguments, fileDisc.generateOffsets(2 * frames_per_second), std::cerr);
+    auto query = std::make_unique<CDDBQuery>(arguments.category, arguments.discId);
+    setArguments(arguments, query.get());
+    query->query();
+    return query;
 }
 
 int runLookup(const CommandLineArguments& arguments) {
@@ -78,9 +82,7 @@ int runLookup(const CommandLineArguments& arguments) {
         return EXIT_PROBLEM_FILES;
 
     try {
-        std::unique_ptr<CDDBQuery> query = createQuery(arguments, fileDisc);
-        setArguments(arguments, query.get());
-        query->query();
+        const std::unique_ptr<CDDBQuery> query = runQuery(arguments, fileDisc);
         const std::vector<Disc>& results = query->getResults();
         std::for_each(results.begin(), results.end(), PrintDisc(std::cout));
         if (results.empty()) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "disc/Disc.h"
+#include "disc/Duration.h"
 #include "files/TagException.h"
 
 namespace Vantrel {
@@ -31,11 +32,15 @@ struct ProblemFile {
     ProblemType type = PROBLEM_NONE;
 };
 
-// Start of every file in CD frames, and the disc length in seconds as CDDB
-// defines it: the lead-out frame divided by frames_per_second.
+// Start of every file in CD frames, the lead-out frame, and the disc length
+// in seconds as CDDB defines it: the lead-out frame divided by
+// frames_per_second. The files' playing times come along for a search
+// around lengths that are only estimates.
 struct Offsets {
     std::vector<int> frameOffsets;
     unsigned int length = 0;
+    int leadOut = 0;
+    std::vector<PlayingTime> times;
 };
 
 // One entry of a rename plan.
@@ -130,51 +135,26 @@ private:
     unsigned int count = 0;
 };
 
-// A playing time in ticks of 1/3,386,880,000 s. Milliseconds and every usual
-// sample rate (the 8 and 48 kHz families up to 768 kHz, 11.025 and 7.5 kHz
-// with their multiples, 37.8 kHz) divide a second into whole ticks, so sums
-// of such durations stay exact; any other rate is rounded to the nearest tick.
-struct Duration {
-    static constexpr unsigned long long TICKS_PER_SECOND = 3386880000ULL;
-
-    // count units of 1/perSecond second; perSecond must not be 0.
-    static Duration of(unsigned long long count, unsigned long long perSecond);
-    Duration& operator+=(const Duration& other);
-    // The nearest whole number of CD frames; halves round up.
-    unsigned long long frames() const;
-
-    unsigned long long ticks = 0;
-};
-
-// Sums the files' exact playing times into frame offsets; applied with
-// std::for_each. Each start is rounded on its own, so rounding never adds up.
+// Collects the files' playing times, exact where the files keep them;
+// applied with std::for_each. Throws TagException when the files would end
+// past the last frame a CD's time code can name.
 struct OffsetsCounter {
     explicit OffsetsCounter(const int& firstOffset) : firstOffset(firstOffset) {}
     void operator()(const FileDisc::PathFileRef& entry);
-    // Where the next file starts; after the last file, the lead-out.
-    int nextOffset() const;
 
     int firstOffset;
     Duration elapsed;
-    std::vector<int> frameOffsets;
+    std::vector<PlayingTime> times;
 };
 
 // The file's audio properties; throws TagException when there are none.
 const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef);
 
-// Pairs every file with its length in whole seconds; applied with std::for_each.
+// Pairs every file with its exact length in whole seconds, counted as CDDB
+// counts a track's (whole frames, then seconds); applied with std::for_each.
 struct DiscCopyWithLengths {
-    std::vector<std::pair<TagLib::FileRef, unsigned int>> filesWithLengths;
+    std::vector<std::pair<TagLib::FileRef, long long>> filesWithLengths;
     void operator()(const FileDisc::PathFileRef& entry);
-};
-
-// True when the first pair's length is strictly nearer to x than the second's.
-struct DiffFromX {
-    explicit DiffFromX(unsigned int x) : x(x) {}
-    bool operator()(const std::pair<TagLib::FileRef, unsigned int>& a,
-                    const std::pair<TagLib::FileRef, unsigned int>& b) const;
-
-    unsigned int x;
 };
 
 // Expands the rename template for every file; applied with std::for_each.

@@ -2,47 +2,10 @@
 
 #include <algorithm>
 
-#include <taglib/aiffproperties.h>
-#include <taglib/apeproperties.h>
-#include <taglib/audioproperties.h>
-#include <taglib/flacproperties.h>
-#include <taglib/mpcproperties.h>
-#include <taglib/trueaudioproperties.h>
-#include <taglib/wavpackproperties.h>
-#include <taglib/wavproperties.h>
+#include "disc/Layout.h"
+#include "files/FileLengths.h"
 
 namespace Vantrel {
-
-namespace {
-
-// The duration as sample frames over the sample rate, when the properties
-// are of this format and know both.
-template <typename Properties>
-bool sampleFramesOf(const TagLib::AudioProperties& properties, Duration& duration) {
-    const auto* specific = dynamic_cast<const Properties*>(&properties);
-    if (specific == nullptr || specific->sampleRate() <= 0 || specific->sampleFrames() == 0)
-        return false;
-    duration = Duration::of(specific->sampleFrames(), static_cast<unsigned long long>(specific->sampleRate()));
-    return true;
-}
-
-// Whole seconds would make every later start drift, so a file counts with
-// its exact length: sample frames where the format reports them, else
-// milliseconds.
-Duration exactDuration(const TagLib::AudioProperties& properties) {
-    const int milliseconds = properties.lengthInMilliseconds();
-    Duration duration = Duration::of(static_cast<unsigned long long>(std::max(milliseconds, 0)), 1000);
-    sampleFramesOf<TagLib::FLAC::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::RIFF::WAV::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::RIFF::AIFF::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::APE::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::MPC::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::TrueAudio::Properties>(properties, duration) ||
-        sampleFramesOf<TagLib::WavPack::Properties>(properties, duration);
-    return duration;
-}
-
-} // namespace
 
 const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef) {
     const TagLib::AudioProperties* properties = fileRef.isNull() ? nullptr : fileRef.audioProperties();
@@ -51,39 +14,24 @@ const TagLib::AudioProperties& audioPropertiesOf(const TagLib::FileRef& fileRef)
     return *properties;
 }
 
-Duration Duration::of(unsigned long long count, unsigned long long perSecond) {
-    // Whole seconds and the rest apart, so that no product overflows.
-    const unsigned long long rest = count % perSecond;
-    Duration duration;
-    duration.ticks = count / perSecond * TICKS_PER_SECOND + (rest * TICKS_PER_SECOND + perSecond / 2) / perSecond;
-    return duration;
-}
-
-Duration& Duration::operator+=(const Duration& other) {
-    ticks += other.ticks;
-    return *this;
-}
-
-unsigned long long Duration::frames() const {
-    const unsigned long long ticksPerFrame = TICKS_PER_SECOND / frames_per_second;
-    return (ticks + ticksPerFrame / 2) / ticksPerFrame;
-}
-
 void OffsetsCounter::operator()(const FileDisc::PathFileRef& entry) {
-    const TagLib::AudioProperties& properties = audioPropertiesOf(entry.fileRef);
-    frameOffsets.push_back(nextOffset());
-    elapsed += exactDuration(properties);
+    const PlayingTime time = playingTimeOf(entry.fileRef);
+    times.push_back(time);
+    elapsed += time.length;
+    // Durations saturate at 2^64 ticks, some 4e11 frames.
+    if (static_cast<long long>(firstOffset) + static_cast<long long>(elapsed.frames()) > LAST_CD_FRAME)
+        throw TagException("The files are too long for one CD: they would end past 99:59:74.");
 }
-
-int OffsetsCounter::nextOffset() const { return firstOffset + static_cast<int>(elapsed.frames()); }
 
 const Offsets& FileDisc::generateOffsets(int firstOffset) {
     const OffsetsCounter counter = std::for_each(files.begin(), files.end(), OffsetsCounter(firstOffset));
-    const int leadOut = counter.nextOffset();
+    const Layout layout = layoutOf(counter.times, firstOffset);
     Offsets result;
-    result.frameOffsets = counter.frameOffsets;
+    result.frameOffsets = layout.frameOffsets;
+    result.leadOut = layout.leadOut;
     // CDDB's disc length counts from frame 0 up to the lead-out.
-    result.length = leadOut > 0 ? static_cast<unsigned int>(leadOut / frames_per_second) : 0;
+    result.length = layout.leadOut > 0 ? static_cast<unsigned int>(layout.leadOut / frames_per_second) : 0;
+    result.times = counter.times;
     offsets = result;
     return offsets;
 }

@@ -10,6 +10,8 @@
 #include <taglib/tag.h>
 
 #include "disc/Text.h"
+#include "disc/Assignment.h"
+#include "files/FileLengths.h"
 
 namespace Vantrel {
 
@@ -43,32 +45,32 @@ void throwIfUnsaved(unsigned int unsaved) {
 } // namespace
 
 void DiscCopyWithLengths::operator()(const FileDisc::PathFileRef& entry) {
-    const TagLib::AudioProperties& properties = audioPropertiesOf(entry.fileRef);
-    filesWithLengths.emplace_back(entry.fileRef, static_cast<unsigned int>(properties.length()));
-}
-
-bool DiffFromX::operator()(const std::pair<TagLib::FileRef, unsigned int>& a,
-                           const std::pair<TagLib::FileRef, unsigned int>& b) const {
-    const std::int64_t target = x;
-    return std::llabs(a.second - target) < std::llabs(b.second - target);
+    // At most 2^64 ticks: some 5.4e9 seconds.
+    const unsigned long long seconds = playingTimeOf(entry.fileRef).length.frames() / frames_per_second;
+    filesWithLengths.emplace_back(entry.fileRef, static_cast<long long>(seconds));
 }
 
 void FileDisc::tagByBestFit(const Disc& disc) {
-    std::vector<std::pair<TagLib::FileRef, unsigned int>> candidates =
+    const std::vector<std::pair<TagLib::FileRef, long long>> candidates =
         std::for_each(files.begin(), files.end(), DiscCopyWithLengths()).filesWithLengths;
+    const std::vector<Track>& tracks = disc.getTracks();
+    std::vector<long long> trackLengths, fileLengths;
+    for (const Track& track : tracks)
+        trackLengths.push_back(track.getLength());
+    for (const auto& candidate : candidates)
+        fileLengths.push_back(candidate.second);
+    const std::vector<int> fileOfTrack = assignByLength(trackLengths, fileLengths);
+
     unsigned int counter = 1;
     unsigned int unsaved = 0;
-    for (const Track& track : disc.getTracks()) {
-        if (candidates.empty())
-            break;
-        // min_element keeps the earliest of equally near files.
-        const auto nearest = std::min_element(candidates.begin(), candidates.end(), DiffFromX(track.getLength()));
-        TagLib::FileRef fileRef = nearest->first;
-        candidates.erase(nearest);
-        const bool saved = writeTrack(disc, track, fileRef);
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        if (fileOfTrack[i] < 0)
+            continue;
+        TagLib::FileRef fileRef = candidates[static_cast<std::size_t>(fileOfTrack[i])].first;
+        const bool saved = writeTrack(disc, tracks[i], fileRef);
         unsaved += saved ? 0 : 1;
         std::cout << counter++ << ": File " << forTerminal(fileRef.file()->name()) << " matches "
-                  << forTerminal(track.getName()) << saveResult(saved) << std::endl;
+                  << forTerminal(tracks[i].getName()) << saveResult(saved) << std::endl;
     }
     throwIfUnsaved(unsaved);
 }

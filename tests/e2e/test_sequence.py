@@ -4,9 +4,11 @@ CDDB library's cache, the disc question, and the tags written, read back
 with mutagen."""
 
 import os
+import re
 import shutil
 import subprocess
 import sys
+import time
 
 import pytest
 from mutagen.apev2 import APEv2, APENoHeaderError
@@ -24,10 +26,9 @@ DATA = os.path.join(os.path.dirname(__file__), "..", "data")
 DISC = Entry("Disc Artist", "Disc Title", [("Opening", 3), ("Guest Singer / Duet", 4),
                                            ("Middle", 2), ("Closing", 5)],
              year=2001, genre="Rock")
-# An MP3's length as TagLib reads it includes the encoder's padding (about a
-# sixth of a second here): as the last file it moves only the lead-out, within
-# its second, so the query line stays exact.
-FORMATS = ("flac", "ogg", "wav", "mp3")
+# The MP3 comes first: its length without the encoder's delay and padding
+# (about a sixth of a second here) places every later start.
+FORMATS = ("mp3", "flac", "ogg", "wav")
 QUERY = ["cddb", "query", DISC.discid, "4", "150", "375", "675", "825", "16"]
 
 
@@ -82,8 +83,8 @@ def test_files_as_long_as_a_real_discs_tracks_find_its_entry_in_the_cache(vantre
     shutil.copy(os.path.join(DATA, "xmcd", category, discid), cache)
     offsets = [150, 7935, 26848, 42165, 58648, 89992, 104037, 126021, 157824, 182484]
     ends = offsets[1:] + [2841 * 75]
-    # 10 samples per frame at 750 Hz keeps every length exact.
-    paths = [make_audio(tmp_path / f"{n:02d}.flac", (end - start) / 75, rate=750)
+    # Ripped to MP3 at 8 kHz: the lengths stay within half a sample.
+    paths = [make_audio(tmp_path / f"{n:02d}.mp3", (end - start) / 75, rate=8000)
              for n, (start, end) in enumerate(zip(offsets, ends), 1)]
 
     result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
@@ -95,8 +96,51 @@ def test_files_as_long_as_a_real_discs_tracks_find_its_entry_in_the_cache(vantre
     assert read_tags(paths[3]) == {"title": "Bien Clásico", "artist": "The Bakerton Group",
                                    "albumartist": "The Bakerton Group", "album": "El Rojo",
                                    "genre": "Rock", "date": "2009", "tracknumber": "4"}
-    # UTF-8 goes into the file as UTF-8, not as Latin-1 read twice.
-    assert "Bien Clásico".encode() in open(paths[3], "rb").read()
+
+
+
+def mp3_without_gapless_data(path, seconds):
+    """lame -t leaves out the Info frame: the file seems 26 to 52 ms longer."""
+    source = make_wav(f"{path}.wav", seconds)
+    subprocess.run(["lame", "--quiet", "-t", str(source), str(path)], check=True)
+    return path
+
+
+def test_a_file_without_gapless_data_is_found_with_its_length_adjusted(vantrel, cddb_server,
+                                                                      server_root, tmp_path):
+    # The first track ends 13 ms before a second: the MP3 pushes the second
+    # start and the lead-out past it, which changes the disc ID.
+    disc = Entry("Artist", "Nearby", [("One", 224 / 75), ("Two", 3)], year=2003, genre="Pop")
+    disc.write(server_root, "misc")
+    server = cddb_server(server_root)
+    paths = [mp3_without_gapless_data(tmp_path / "1.mp3", 224 / 75),
+             make_audio(tmp_path / "2.flac", 3)]
+
+    start = time.monotonic()
+    result = vantrel([*cddbp(server), "sequence", *paths], stdin="1\n")
+
+    assert result.status == 0, result
+    assert re.fullmatch(r"Vantrel: found with the lengths adjusted by ([1-4]\d|[1-9]) ms\n",
+                        result.stderr), result
+    assert read_tags(paths[0]) == expected_tags(disc, 1)
+    queries = [c.split()[2] for c in server.commands() if c.startswith("cddb query")]
+    assert len(queries) == 2 and queries[0] != disc.discid and queries[1] == disc.discid
+    # A public server is asked at most once a second.
+    assert time.monotonic() - start >= 1
+
+
+def test_the_search_around_estimates_gives_up_at_once_offline(vantrel, tmp_path):
+    # Whole seconds each: every start but the first, and the lead-out, leave
+    # their second when the estimates are shortened, at four adjustments.
+    paths = [mp3_without_gapless_data(tmp_path / f"{n}.mp3", 2) for n in range(4)]
+
+    start = time.monotonic()
+    result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
+
+    assert result.status == 2, result
+    assert body(result) == "No results.\n" and result.stderr == ""
+    # Only the cache was asked: no pause between the lookups.
+    assert time.monotonic() - start < 2
 
 
 # Frames of an MP3 that tagging keeps as they are.

@@ -16,12 +16,12 @@ def disc_id(offsets, length):
 
 
 def layout(seconds, first=FIRST_OFFSET):
-    """(offsets, disc length) of consecutive tracks of whole seconds."""
+    """(offsets, disc length) of consecutive tracks, in seconds rounded to frames."""
     offsets = []
     frame = first
     for length in seconds:
         offsets.append(frame)
-        frame += length * 75
+        frame += round(length * 75)
     return offsets, frame // 75
 
 

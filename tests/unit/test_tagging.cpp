@@ -35,42 +35,6 @@ std::string titleOf(const std::string& path) {
 
 } // namespace
 
-// Each track in turn takes the nearest file not taken yet; of equally near
-// files the earlier one; tracks left over when the files run out are skipped.
-// The escape character reaches the file, not the terminal.
-TEST(BestFit, EachTrackTakesTheNearestRemainingFile) {
-    struct Case {
-        std::vector<std::uint32_t> files;
-        std::vector<unsigned int> tracks;
-        std::vector<std::size_t> chosen;  // the file each track takes, in order
-    };
-    const Case cases[] = {
-        {{300, 200}, {200, 300}, {1, 0}},
-        // Track 150 is as near to file 0 (100 s) as to file 2 (200 s) and
-        // takes file 0; track 101 is nearest to file 0 too but takes file 2.
-        {{100, 400, 200}, {150, 101}, {0, 2}},
-        {{60}, {10, 61, 62}, {0}},
-    };
-    for (const Case& c : cases) {
-        TemporaryFolder folder;
-        const std::vector<std::string> paths = filesOfSeconds(folder, c.files);
-        FileDisc fileDisc(paths);
-        testing::internal::CaptureStdout();
-        fileDisc.tagByBestFit(discOfLengths(c.tracks));
-
-        std::string lines;
-        std::vector<std::string> titles(paths.size());
-        for (std::size_t i = 0; i < c.chosen.size(); ++i) {
-            titles[c.chosen[i]] = "T" + std::to_string(c.tracks[i]) + "\x1b";
-            lines += std::to_string(i + 1) + ": File " + paths[c.chosen[i]] + " matches T" +
-                     std::to_string(c.tracks[i]) + "? [Tag Saved]\n";
-        }
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), lines);
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            EXPECT_EQ(titleOf(paths[i]), titles[i]) << paths[i];
-    }
-}
-
 TEST(ByOrder, PairsFilesAndTracksUntilEitherRunsOut) {
     TemporaryFolder folder;
     const std::vector<std::string> paths = filesOfSeconds(folder, {5, 6, 7});

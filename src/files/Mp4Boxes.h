@@ -1,0 +1,32 @@
+#ifndef VANTREL_FILES_MP4BOXES_H
+#define VANTREL_FILES_MP4BOXES_H
+
+#include <taglib/tfile.h>
+
+namespace Vantrel {
+
+// What the boxes of an MP4 file say about the length of its first sound track.
+struct Mp4SoundTrack {
+    // The movie's time scale, in which edit lists count (mvhd).
+    unsigned long long movieTimeScale = 0;
+    // The track's own time scale and its media duration in it (mdhd); the
+    // media duration includes the encoder's priming.
+    unsigned long long mediaTimeScale = 0;
+    unsigned long long mediaDuration = 0;
+    // The track's single edit (edts/elst), when it has exactly one: its
+    // playable length in the movie's time scale, and where in the media it
+    // starts (the priming) in the track's time scale.
+    bool edited = false;
+    unsigned long long editDuration = 0;
+    unsigned long long editMediaTime = 0;
+};
+
+// Reads the boxes moov/mvhd and moov/trak/{edts/elst, mdia/hdlr, mdia/mdhd}
+// of the first track whose handler is "soun". Every size is checked against
+// its parent box and the file, nothing is read past either, and nothing is
+// allocated from a size in the file. False when they are missing or malformed.
+bool readMp4SoundTrack(TagLib::File& file, Mp4SoundTrack& track);
+
+} // namespace Vantrel
+
+#endif
