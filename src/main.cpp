@@ -13,6 +13,7 @@
 #include "console.h"
 #include "files/FileDisc.h"
 #include "files/Tokens.h"
+#include "lookup.h"
 #include "system.h"
 
 using namespace Vantrel;
@@ -71,6 +72,13 @@ std::unique_ptr<CDDBQuery> createQuery(const CommandLineArguments& arguments, Fi
     return std::make_unique<CDDBQuery>(offsets.length, offsets.frameOffsets);
 }
 
+std::vector<Disc> lookUpCddb(const CommandLineArguments& arguments, FileDisc& fileDisc) {
+    std::unique_ptr<CDDBQuery> query = createQuery(arguments, fileDisc);
+    setArguments(arguments, query.get());
+    query->query();
+    return query->getResults();
+}
+
 int runLookup(const CommandLineArguments& arguments) {
     banner(std::cout, false);
     FileDisc fileDisc(arguments.files);
@@ -78,10 +86,9 @@ int runLookup(const CommandLineArguments& arguments) {
         return EXIT_PROBLEM_FILES;
 
     try {
-        std::unique_ptr<CDDBQuery> query = createQuery(arguments, fileDisc);
-        setArguments(arguments, query.get());
-        query->query();
-        const std::vector<Disc>& results = query->getResults();
+        const std::vector<Disc> results = arguments.database == DATABASE_MUSICBRAINZ
+                                              ? lookUpMusicBrainz(arguments, fileDisc)
+                                              : lookUpCddb(arguments, fileDisc);
         std::for_each(results.begin(), results.end(), PrintDisc(std::cout));
         if (results.empty()) {
             std::cout << "No results." << std::endl;

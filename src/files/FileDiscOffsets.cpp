@@ -82,6 +82,7 @@ const Offsets& FileDisc::generateOffsets(int firstOffset) {
     const int leadOut = counter.nextOffset();
     Offsets result;
     result.frameOffsets = counter.frameOffsets;
+    result.leadOut = leadOut;
     // CDDB's disc length counts from frame 0 up to the lead-out.
     result.length = leadOut > 0 ? static_cast<unsigned int>(leadOut / frames_per_second) : 0;
     offsets = result;

@@ -24,6 +24,8 @@ void FileDisc::setTag(const Disc& disc, const Track& track, TagLib::FileRef& fil
     tag->setAlbum(toUTF8String(disc.getTitle()));
     tag->setGenre(toUTF8String(disc.getGenre()));
     tag->setYear(disc.getYear());
+    if (!disc.getReleaseId().empty())
+        setIdentifiers(disc, track, fileRef);
 }
 
 } // namespace Vantrel

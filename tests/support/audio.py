@@ -8,6 +8,7 @@ import mutagen
 from mutagen.easyid3 import EasyID3
 from mutagen.flac import FLAC
 from mutagen.id3 import ID3, TIT2, TPE1, TALB, TCON, TDRC, TRCK
+from mutagen.mp4 import MP4
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
 
@@ -41,6 +42,8 @@ def make_audio(path, seconds, rate=44100, tags=None):
                 _run("flac", "--silent", "--force", "-o", path, source)
             elif fmt == "ogg":
                 _run("oggenc", "--quiet", "-o", path, source)
+            elif fmt == "m4a":
+                _run("ffmpeg", "-loglevel", "error", "-i", source, "-c:a", "aac", path)
             else:
                 raise ValueError("unknown audio format: " + fmt)
         finally:
@@ -52,6 +55,8 @@ def make_audio(path, seconds, rate=44100, tags=None):
 
 _ID3_FRAMES = {"title": TIT2, "artist": TPE1, "album": TALB, "genre": TCON,
                "date": TDRC, "tracknumber": TRCK}
+_MP4_ATOMS = {"title": "\xa9nam", "artist": "\xa9ART", "album": "\xa9alb", "genre": "\xa9gen",
+              "date": "\xa9day", "tracknumber": "trkn"}
 
 
 def write_tags(path, tags):
@@ -97,6 +102,12 @@ def read_tags(path):
             found = id3.getall(frame.__name__)
             if found and found[0].text:
                 result[key] = str(found[0].text[0])
+    elif fmt == "m4a":
+        tags = MP4(path).tags or {}
+        for key, atom in _MP4_ATOMS.items():
+            if atom in tags:
+                value = tags[atom][0]
+                result[key] = str(value[0]) if key == "tracknumber" else value
     else:
         audio = FLAC(path) if fmt == "flac" else OggVorbis(path)
         for key in _ID3_FRAMES:
