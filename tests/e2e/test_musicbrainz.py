@@ -98,6 +98,10 @@ def test_id_release_lists_every_medium_and_the_cache_answers_offline(vantrel, ho
     server = musicbrainz_server({f"/ws/2/release/{SPLIT_ID}": (200, SPLIT)})
     mp3 = make_audio(tmp_path / "a.mp3", 3, rate=8000, tags={"title": "Old"})
     m4a = make_audio(tmp_path / "b.m4a", 2, rate=8000)
+    # A disc ID of an earlier tagging goes, whatever its case: this release has none.
+    tags = MP4(m4a)
+    tags["----:com.apple.iTunes:MUSICBRAINZ DISC ID"] = b"old"
+    tags.save()
     listing = "".join(f"[ {n}] Autechre & The Hafler Trio - æ³o & h³æ (Year: 2003 Genre: )\n"
                       + track_lines(medium["tracks"]) for n, medium in enumerate(SPLIT["media"], 1))
 
@@ -117,6 +121,7 @@ def test_id_release_lists_every_medium_and_the_cache_answers_offline(vantrel, ho
         assert read_tags(path) == {"title": track["title"], "artist": "Autechre & The Hafler Trio",
                                    "album": "æ³o & h³æ", "date": "2003", "tracknumber": "1"}
         assert identifiers(path) == [SPLIT_ID, track["id"], track["recording"]["id"], None]
+    assert [name for name in MP4(m4a).tags if "DISC ID" in name.upper()] == []
 
 
 def test_failures_name_their_cause_and_leave_the_files_alone(vantrel, musicbrainz_server, tmp_path):
@@ -124,6 +129,7 @@ def test_failures_name_their_cause_and_leave_the_files_alone(vantrel, musicbrain
     paths = [make_audio(tmp_path / "a.flac", 2, rate=750)]
     before = contents(paths)
     cases = [
+        ("only", 2, "No results."),  # nothing stored, and no request
         (None, 2, "No results."),
         # A match by table of contents whose only release has ten tracks, for one file.
         ((200, {"release-count": 1, "release-offset": 0, "releases": [SUMMER]}), 2, "No results."),
@@ -135,9 +141,11 @@ def test_failures_name_their_cause_and_leave_the_files_alone(vantrel, musicbrain
         ("refused", 4, "Vantrel: Error: No answer from MusicBrainz: Failed to connect to 127.0.0.1 port "),
     ]
     for answer, status, message in cases:
-        if answer not in (None, "refused"):
+        if answer not in (None, "refused", "only"):
             server.default = answer
-        result = vantrel([*musicbrainz(server, unused_port() if answer == "refused" else None), "sequence", *paths])
+        cache = ["-c", "only"] if answer == "only" else []
+        result = vantrel([*musicbrainz(server, unused_port() if answer == "refused" else None), *cache, "sequence",
+                          *paths])
         assert (result.status, body(result).count("\n")) == (status, 1), result
         assert body(result).startswith(message), result
         assert contents(paths) == before
