@@ -32,7 +32,8 @@ void banner(std::ostream& stream, bool longForm) {
 
 void usage(std::ostream& stream) {
     banner(stream, true);
-    stream << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-h] command [command_arguments] file..."
+    stream << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+              "command [command_arguments] file..."
            << std::endl
            << std::endl
            << "Commands:" << std::endl
@@ -50,6 +51,7 @@ void usage(std::ostream& stream) {
            << "* -p port: connect to CDDB server using port (default for cddbp: " << DEFAULT_CDDBP_PORT
            << " default for http: " << DEFAULT_HTTP_PORT << ")" << std::endl
            << "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)" << std::endl
+           << "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)" << std::endl
            << std::endl;
 }
 

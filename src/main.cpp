@@ -2,18 +2,15 @@
 #include <exception>
 #include <iostream>
 #include <limits>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "cddb/CDDBQuery.h"
 #include "cli/CommandLineArgumentsParser.h"
-#include "connection.h"
 #include "console.h"
 #include "files/FileDisc.h"
 #include "files/Tokens.h"
-#include "search.h"
+#include "lookup.h"
 #include "system.h"
 
 using namespace Vantrel;
@@ -65,16 +62,6 @@ const Disc& chooseDisc(const std::vector<Disc>& results) {
     }
 }
 
-// The query that ran, with its results.
-std::unique_ptr<CDDBQuery> runQuery(const CommandLineArguments& arguments, FileDisc& fileDisc) {
-    if (arguments.command == COMMAND_SEQUENCE)
-        return lookUpByLengths(arguments, fileDisc.generateOffsets(2 * frames_per_second), std::cerr);
-    auto query = std::make_unique<CDDBQuery>(arguments.category, arguments.discId);
-    setArguments(arguments, query.get());
-    query->query();
-    return query;
-}
-
 int runLookup(const CommandLineArguments& arguments) {
     banner(std::cout, false);
     FileDisc fileDisc(arguments.files);
@@ -82,8 +69,7 @@ int runLookup(const CommandLineArguments& arguments) {
         return EXIT_PROBLEM_FILES;
 
     try {
-        const std::unique_ptr<CDDBQuery> query = runQuery(arguments, fileDisc);
-        const std::vector<Disc>& results = query->getResults();
+        const std::vector<Disc> results = lookUpDiscs(arguments, fileDisc);
         std::for_each(results.begin(), results.end(), PrintDisc(std::cout));
         if (results.empty()) {
             std::cout << "No results." << std::endl;

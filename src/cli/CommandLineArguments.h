@@ -29,6 +29,11 @@ enum Protocol : std::int32_t {
     PROTOCOL_PROXY = 3
 };
 
+enum Database : std::int32_t {
+    DATABASE_CDDB = 0,
+    DATABASE_MUSICBRAINZ = 1
+};
+
 // The parsed command line.
 struct CommandLineArguments {
     Command command = COMMAND_NONE;
@@ -40,8 +45,13 @@ struct CommandLineArguments {
     std::int32_t port = 0;
     bool protocolGiven = false;
     Protocol protocol = PROTOCOL_NONE;
+    bool databaseGiven = false;
+    Database database = DATABASE_CDDB;
+    // For id: the CDDB category, or the MusicBrainz lookup word.
     std::string category;
     std::uint32_t discId = 0;
+    // For id: the token after the category as typed (a MusicBrainz identifier).
+    std::string discIdText;
     std::vector<std::string> files;
     std::string templateString;
 };

@@ -40,6 +40,8 @@ bool CommandLineArgumentsParser::acceptEOF() {
 bool CommandLineArgumentsParser::parseArguments() {
     accept(currentToken);
     parseFlags();
+    if (arguments.protocolGiven && arguments.database == DATABASE_MUSICBRAINZ)
+        throw ParseException("Protocol applies to CDDB only");
     parseCommand();
     return acceptEOF();
 }
@@ -66,6 +68,10 @@ bool CommandLineArgumentsParser::parseFlag() {
     if (currentToken == "-P") {
         accept(currentToken);
         return parseProtocol();
+    }
+    if (currentToken == "-d") {
+        accept(currentToken);
+        return parseDatabase();
     }
     return false;
 }
@@ -117,6 +123,18 @@ bool CommandLineArgumentsParser::parseProtocol() {
     return true;
 }
 
+bool CommandLineArgumentsParser::parseDatabase() {
+    if (currentToken == "cddb")
+        arguments.database = DATABASE_CDDB;
+    else if (currentToken == "musicbrainz")
+        arguments.database = DATABASE_MUSICBRAINZ;
+    else
+        throw ParseException("Unknown database");
+    arguments.databaseGiven = true;
+    accept(currentToken);
+    return true;
+}
+
 bool CommandLineArgumentsParser::parseCommand() {
     if (currentToken == "id") {
         arguments.command = COMMAND_ID;
@@ -164,6 +182,7 @@ bool CommandLineArgumentsParser::parseCDDBID() {
         throw ParseException("Expected CDDB disc ID");
     const long long value = std::strtoll(currentToken.c_str(), nullptr, 16);
     arguments.discId = static_cast<std::uint32_t>(static_cast<unsigned long long>(value));
+    arguments.discIdText = currentToken;
     accept(currentToken);
     return true;
 }

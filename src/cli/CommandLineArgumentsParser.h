@@ -34,6 +34,7 @@ private:
     bool parseServer();
     bool parsePort();
     bool parseProtocol();
+    bool parseDatabase();
     bool parseCommand();
     bool parseCDDBCategory();
     bool parseCDDBID();

@@ -14,24 +14,33 @@ std::string minutesAndSeconds(unsigned int length);
 
 class Track {
 public:
-    Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo);
+    // The MusicBrainz identifiers stay empty for a CDDB track.
+    Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo,
+          const std::string& releaseTrackId = "", const std::string& recordingId = "");
 
     const std::string& getName() const { return name; }
     const std::string& getArtist() const { return artist; }
     unsigned int getLength() const { return length; }
     unsigned int getTrackNo() const { return trackNo; }
+    const std::string& getReleaseTrackId() const { return releaseTrackId; }
+    const std::string& getRecordingId() const { return recordingId; }
 
 private:
     std::string name;
     std::string artist;
     unsigned int length;
     unsigned int trackNo;
+    std::string releaseTrackId;
+    std::string recordingId;
 };
 
-// One CDDB entry: album data and its tracks in disc order.
+// One disc of a database: album data and its tracks in disc order.
 class Disc {
 public:
-    Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year);
+    // The MusicBrainz release ID, and the disc ID of the lookup when this
+    // medium holds it; both empty for a CDDB entry.
+    Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year,
+         const std::string& releaseId = "", const std::string& musicBrainzDiscId = "");
 
     void appendTrack(const Track& track);
 
@@ -40,6 +49,8 @@ public:
     const std::string& getGenre() const { return genre; }
     unsigned int getYear() const { return year; }
     const std::vector<Track>& getTracks() const { return tracks; }
+    const std::string& getReleaseId() const { return releaseId; }
+    const std::string& getMusicBrainzDiscId() const { return musicBrainzDiscId; }
 
 private:
     std::string title;
@@ -47,6 +58,8 @@ private:
     std::string genre;
     unsigned int year;
     std::vector<Track> tracks;
+    std::string releaseId;
+    std::string musicBrainzDiscId;
 };
 
 } // namespace Vantrel

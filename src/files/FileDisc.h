@@ -85,6 +85,9 @@ public:
     void tagByOrder(const Disc& disc);
     void stripTag(const TagLib::FileRef& fileRef);
     void setTag(const Disc& disc, const Track& track, TagLib::FileRef& fileRef);
+    // The disc's and track's MusicBrainz identifiers, under the names each
+    // format's taggers read, replacing earlier ones.
+    void setIdentifiers(const Disc& disc, const Track& track, TagLib::FileRef& fileRef);
 
     const std::vector<OldNameNewName>& generateNewNames(const std::string& templateString);
     // Entries of the plan that would end at the same target as another one.

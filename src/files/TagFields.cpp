@@ -114,6 +114,8 @@ void FileDisc::setTag(const Disc& disc, const Track& track, TagLib::FileRef& fil
     tag->setGenre(toUTF8String(disc.getGenre()));
     tag->setYear(disc.getYear());
     setAlbumArtist(disc, *fileRef.file());
+    if (!disc.getReleaseId().empty())
+        setIdentifiers(disc, track, fileRef);
 }
 
 } // namespace Vantrel

@@ -6,6 +6,7 @@ import pytest
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), ".."))
 
 from support.cddb_server import CddbServer  # noqa: E402
+from support.musicbrainz_server import MusicBrainzServer  # noqa: E402
 from support.runner import run_vantrel  # noqa: E402
 
 
@@ -34,6 +35,20 @@ def cddb_server():
         server = CddbServer(root, **options).start()
         started.append(server)
         return server
+    yield start
+    for server in started:
+        server.stop()
+
+
+@pytest.fixture
+def musicbrainz_server():
+    """musicbrainz_server(answers) -> a started MusicBrainzServer
+    (tests/support/musicbrainz_server.py), stopped after the test."""
+    started = []
+
+    def start(answers):
+        started.append(MusicBrainzServer(answers).start())
+        return started[-1]
     yield start
     for server in started:
         server.stop()

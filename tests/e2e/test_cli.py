@@ -5,7 +5,8 @@ import re
 import pytest
 
 USAGE_LINES = [
-    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-h] command [command_arguments] file...",
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    "command [command_arguments] file...",
     "",
     "Commands:",
     "* id cddb_category cddb_id_hex: retrieves the given disc from the CDDB",
@@ -21,6 +22,7 @@ USAGE_LINES = [
     "* -s hostname: use hostname as the CDDB server (default: gnudb.gnudb.org)",
     "* -p port: connect to CDDB server using port (default for cddbp: 888 default for http: 80)",
     "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
+    "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)",
     "",
 ]
 

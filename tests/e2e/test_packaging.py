@@ -28,7 +28,7 @@ def run_help(binary, home):
     result = run([binary, "help"], env={**os.environ, "HOME": str(home)})
     assert result.returncode == 1, result
     assert result.stdout.startswith("Vantrel 0.1 Release Date: "), result.stdout
-    assert ("vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-h] "
+    assert ("vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
             "command [command_arguments] file...") in result.stdout
     assert result.stderr == ""
 
@@ -123,10 +123,10 @@ def test_manual_page_documents_what_the_program_offers(tmp_path):
         assert re.search(rf"^ {{7}}{command}\b", manual["COMMANDS"], re.M), command
     # Every flag, with its values and defaults.
     flags = re.findall(r"^\* (-\w) ", usage, re.M)
-    assert flags == ["-c", "-s", "-p", "-P"]
+    assert flags == ["-c", "-s", "-p", "-P", "-d"]
     for flag in flags + ["-h"]:
         assert re.search(rf"^ {{7}}{flag}\b", manual["OPTIONS"], re.M), flag
-    for word in ("on", "off", "only", "cddbp", "http", "proxy", "888", "80"):
+    for word in ("on", "off", "only", "cddbp", "http", "proxy", "888", "80", "cddb", "musicbrainz", "443"):
         assert re.search(rf"\b{word}\b", manual["OPTIONS"]), word
     server = re.search(r"\(default: ([\w.]+)\)", usage).group(1)
     assert server in manual["OPTIONS"]
@@ -137,10 +137,10 @@ def test_manual_page_documents_what_the_program_offers(tmp_path):
         assert re.search(rf"^ {{7}}{token} +the {meaning}", manual["TEMPLATE TOKENS"], re.M), token
     for status in range(5):
         assert re.search(rf"^ {{7}}{status}\b", manual["EXIT STATUS"], re.M), status
-    for variable in ("http_proxy", "EMAIL", "HOME"):
+    for variable in ("http_proxy", "EMAIL", "HOME", "XDG_CACHE_HOME"):
         assert re.search(rf"^ {{7}}{variable}\b", manual["ENVIRONMENT"], re.M), variable
-    assert ".cddbslave" in manual["FILES"]
-    for example in ("sequence", "id ", "rename '%n", "-c only", "-P http", "-P proxy"):
+    assert ".cddbslave" in manual["FILES"] and "vantrel/musicbrainz" in manual["FILES"]
+    for example in ("sequence", "id ", "rename '%n", "-c only", "-P http", "-P proxy", "-d musicbrainz id release"):
         assert example in manual["EXAMPLES"], example
     # The page names the version the binary reports.
     version = re.match(r"Vantrel (\S+) ", usage).group(1)
@@ -152,7 +152,9 @@ def test_manual_page_documents_what_the_program_offers(tmp_path):
 CASES = [
     # (words on the line, the last one being completed) -> expected candidates
     (["vantrel", ""], ["id", "sequence", "rename", "list", "help"]),
-    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-h"]),
+    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-h"]),
+    (["vantrel", "-d", ""], ["cddb", "musicbrainz"]),
+    (["vantrel", "-d", "musicbrainz", "id", ""], ["release", "discid"]),
     (["vantrel", "s"], ["sequence"]),
     (["vantrel", "-c", ""], ["on", "off", "only"]),
     (["vantrel", "-P", ""], ["cddbp", "http", "proxy"]),

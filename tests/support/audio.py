@@ -56,7 +56,7 @@ def make_audio(path, seconds, rate=44100, tags=None):
 _ID3_FRAMES = {"title": TIT2, "artist": TPE1, "albumartist": TPE2, "album": TALB, "genre": TCON,
                "date": TDRC, "tracknumber": TRCK}
 _MP4_ATOMS = {"title": "\xa9nam", "artist": "\xa9ART", "albumartist": "aART", "album": "\xa9alb",
-              "genre": "\xa9gen", "date": "\xa9day"}
+              "genre": "\xa9gen", "date": "\xa9day", "tracknumber": "trkn"}
 
 
 def write_tags(path, tags):
@@ -103,10 +103,11 @@ def read_tags(path):
             if found and found[0].text:
                 result[key] = str(found[0].text[0])
     elif fmt == "m4a":
-        audio = MP4(path)
-        result = {key: audio[atom][0] for key, atom in _MP4_ATOMS.items() if atom in audio}
-        if "trkn" in audio:
-            result["tracknumber"] = str(audio["trkn"][0][0])
+        tags = MP4(path).tags or {}
+        for key, atom in _MP4_ATOMS.items():
+            if atom in tags:
+                value = tags[atom][0]
+                result[key] = str(value[0]) if key == "tracknumber" else value
     else:
         audio = FLAC(path) if fmt == "flac" else OggVorbis(path)
         for key in _ID3_FRAMES:

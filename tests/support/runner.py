@@ -29,9 +29,10 @@ def body(result):
 
 def run_vantrel(args, home, stdin=b"", cwd=None, env=None, timeout=120, wrapper=()):
     """Runs vantrel with `args` (strings or paths). HOME is always the given
-    test folder, so the CDDB library's cache never touches the user's; `env`
+    test folder, so no cache of the user's is touched; `env`
     adds variables, and removes those it gives as None."""
-    environment = {k: v for k, v in os.environ.items() if k not in ("http_proxy", "EMAIL")}
+    environment = {k: v for k, v in os.environ.items()
+                   if k not in ("EMAIL", "XDG_CACHE_HOME") and not k.lower().endswith("_proxy")}
     environment["HOME"] = str(home)
     environment.update(env or {})
     environment = {k: v for k, v in environment.items() if v is not None}

@@ -45,6 +45,12 @@ TEST(Parser, CommandsAndTheirArguments) {
     EXPECT_EQ(parse({"vantrel", "sequence", "f"}).command, COMMAND_SEQUENCE);
     EXPECT_EQ(parse({"vantrel", "list", "f"}).command, COMMAND_LIST);
     EXPECT_EQ(parse({"vantrel", "help"}).command, COMMAND_HELP);
+
+    CommandLineArguments musicBrainz = parse({"vantrel", "-d", "musicbrainz", "id", "release", "59211ea4-ffd2", "f"});
+    EXPECT_EQ(musicBrainz.database, DATABASE_MUSICBRAINZ);
+    EXPECT_EQ(musicBrainz.category, "release");
+    EXPECT_EQ(musicBrainz.discIdText, "59211ea4-ffd2");
+    EXPECT_EQ(parse({"vantrel", "-d", "cddb", "-P", "http", "list", "f"}).database, DATABASE_CDDB);
     EXPECT_EQ(parse({"vantrel", "-c", "off", "-h"}).command, COMMAND_HELP);
 }
 
@@ -114,6 +120,9 @@ TEST(Parser, ErrorMessages) {
         {{"vantrel", "-p"}, "Expected valid port number (0-32767)"},
         {{"vantrel", "-P"}, "Unknown protocol"},
         {{"vantrel", "-P", "HTTP", "list", "f"}, "Unknown protocol"},
+        {{"vantrel", "-d", "MusicBrainz", "list", "f"}, "Unknown database"},
+        {{"vantrel", "-P", "http", "-d", "musicbrainz", "list", "f"}, "Protocol applies to CDDB only"},
+        {{"vantrel", "-d", "musicbrainz", "-P", "cddbp", "list", "f"}, "Protocol applies to CDDB only"},
         {{"vantrel", "id"}, "Expected CDDB category"},
         {{"vantrel", "id", "", "1", "f"}, "Expected CDDB category"},
         {{"vantrel", "id", "misc"}, "Expected CDDB disc ID"},

@@ -1,0 +1,139 @@
+#include "musicbrainz/AnswerCache.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace Vantrel {
+
+namespace {
+
+const long long NANOSECONDS_PER_SECOND = 1000000000LL;
+
+std::string nonEmpty(const char* value) { return value != nullptr ? value : ""; }
+
+std::string cacheBase() {
+    const std::string xdg = nonEmpty(std::getenv("XDG_CACHE_HOME"));
+    if (!xdg.empty() && xdg[0] == '/')
+        return xdg + "/vantrel";
+    std::string home = nonEmpty(std::getenv("HOME"));
+    if (home.empty()) {
+        const passwd* entry = getpwuid(getuid());
+        home = entry != nullptr ? nonEmpty(entry->pw_dir) : "";
+    }
+    return home.empty() ? "" : home + "/.cache/vantrel";
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor() {
+        if (fd >= 0)
+            close(fd);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int fd;
+};
+
+bool writeAll(int fd, const std::string& text) {
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t count = write(fd, text.data() + written, text.size() - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return false;
+        written += static_cast<std::size_t>(count);
+    }
+    return true;
+}
+
+// Writes a temporary file beside path and renames it over path.
+bool replaceAtomically(const std::string& path, const std::string& text) {
+    std::string temporary = path + ".XXXXXX";
+    const FileDescriptor file(mkstemp(temporary.data()));
+    if (file.fd < 0)
+        return false;
+    const bool written = writeAll(file.fd, text) && fsync(file.fd) == 0 && fchmod(file.fd, 0644) == 0 &&
+                         std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!written)
+        unlink(temporary.c_str());
+    return written;
+}
+
+long long now() {
+    timespec time;
+    clock_gettime(CLOCK_REALTIME, &time);
+    return time.tv_sec * NANOSECONDS_PER_SECOND + time.tv_nsec;
+}
+
+} // namespace
+
+AnswerCache::AnswerCache() : base(cacheBase()) {}
+
+std::string AnswerCache::pathOf(const std::string& name) const { return base + "/musicbrainz/" + name; }
+
+bool AnswerCache::load(const std::string& name, std::string& answer) const {
+    if (base.empty())
+        return false;
+    std::ifstream file(pathOf(name), std::ios::binary);
+    if (!file)
+        return false;
+    std::ostringstream text;
+    text << file.rdbuf();
+    answer = text.str();
+    return true;
+}
+
+void AnswerCache::store(const std::string& name, const std::string& answer) const {
+    if (base.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(base + "/musicbrainz", ignored);
+    if (!replaceAtomically(pathOf(name), answer))
+        std::cerr << "Vantrel: Warning: cannot store the MusicBrainz answer in " << pathOf(name) << ": "
+                  << std::strerror(errno) << std::endl;
+}
+
+// The time of the last request, in nanoseconds, is the text of a small file
+// beside the cache, locked while it is read and renewed.
+void AnswerCache::waitForTurn() const {
+    if (base.empty())
+        return;
+    std::error_code ignored;
+    std::filesystem::create_directories(base, ignored);
+    const std::string path = base + "/musicbrainz-last-request";
+    const FileDescriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (file.fd < 0 || flock(file.fd, LOCK_EX) != 0)
+        return;
+    char text[32] = "";
+    const ssize_t length = pread(file.fd, text, sizeof text - 1, 0);
+    const long long last = length > 0 ? std::atoll(text) : 0;
+    // A time in the future (a clock set back) waits no longer than a second.
+    const long long wait = std::min(last + NANOSECONDS_PER_SECOND - now(), NANOSECONDS_PER_SECOND);
+    if (wait > 0) {
+        const timespec pause{static_cast<time_t>(wait / NANOSECONDS_PER_SECOND),
+                             static_cast<long>(wait % NANOSECONDS_PER_SECOND)};
+        nanosleep(&pause, nullptr);
+    }
+    const std::string stamp = std::to_string(now()) + "\n";
+    if (ftruncate(file.fd, 0) != 0 || pwrite(file.fd, stamp.data(), stamp.size(), 0) < 0)
+        std::cerr << "Vantrel: Warning: cannot record the request time in " << path << std::endl;
+}
+
+} // namespace Vantrel

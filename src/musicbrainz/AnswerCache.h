@@ -1,0 +1,33 @@
+#ifndef VANTREL_MUSICBRAINZ_ANSWERCACHE_H
+#define VANTREL_MUSICBRAINZ_ANSWERCACHE_H
+
+#include <string>
+
+namespace Vantrel {
+
+// The answers of the web service kept between runs, one file per request, in
+// $XDG_CACHE_HOME/vantrel/musicbrainz (~/.cache/vantrel/musicbrainz when it
+// is unset). Without HOME the home folder comes from the password database;
+// without one there is no cache: nothing is found, nothing is stored.
+class AnswerCache {
+public:
+    AnswerCache();
+
+    std::string pathOf(const std::string& name) const;
+    // True, with the answer, when one is stored under name.
+    bool load(const std::string& name, std::string& answer) const;
+    // Whole or not at all: a killed run never leaves half an answer. A
+    // failure costs only the cached copy and is reported as a warning.
+    void store(const std::string& name, const std::string& answer) const;
+
+    // Waits until a second has passed since the last request that any run
+    // using this cache folder sent, then counts this one as sent.
+    void waitForTurn() const;
+
+private:
+    std::string base; // .../vantrel; empty without a home folder
+};
+
+} // namespace Vantrel
+
+#endif

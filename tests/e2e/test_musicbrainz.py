@@ -1,0 +1,160 @@
+"""`-d musicbrainz` end to end against the local web service serving real
+answers: the disc ID and table of contents computed from files of a real
+disc's lengths, the disc list, the tags and identifiers read back with
+mutagen, the requests as the server saw them, the errors and the cache."""
+
+import json
+import os
+
+from mutagen.flac import FLAC
+from mutagen.id3 import ID3, TXXX
+from mutagen.mp4 import MP4
+from mutagen.wave import WAVE
+
+from support.audio import make_audio, read_tags, write_tags
+from support.lookup import contents, unused_port
+from support.runner import body
+
+DATA = os.path.join(os.path.dirname(__file__), "..", "data", "musicbrainz")
+SUMMER_ID, SPLIT_ID = "b1dc9838-adf3-43f2-93f9-802b46e5fe59", "59211ea4-ffd2-4ad9-9a4e-941d3148024a"
+SUMMER, SPLIT = (json.load(open(os.path.join(DATA, f"release-{mbid}.json"), encoding="utf-8"))
+                 for mbid in (SUMMER_ID, SPLIT_ID))
+SUMMER_DISC_ID = "3YLQjAE5KGMI_rmY6b2eFd75nwY-"
+SUMMER_FRAMES = [11615, 10743, 9870, 11685, 15427, 10955, 10213, 10445, 11085, 10982]
+SUMMER_TOC = "1+10+113170+150+11765+22508+32378+44063+59490+70445+80658+91103+102188"
+INC = "inc=artist-credits+recordings+genres+release-groups&fmt=json"
+# Each format's names of the release, release-track, recording and disc IDs.
+ID_NAMES = {
+    "vorbis": ["MUSICBRAINZ_ALBUMID", "MUSICBRAINZ_RELEASETRACKID", "MUSICBRAINZ_TRACKID", "MUSICBRAINZ_DISCID"],
+    "id3": ["TXXX:MusicBrainz Album Id", "TXXX:MusicBrainz Release Track Id", "UFID:http://musicbrainz.org",
+            "TXXX:MusicBrainz Disc Id"],
+    "mp4": [f"----:com.apple.iTunes:MusicBrainz {name} Id" for name in ("Album", "Release Track", "Track", "Disc")],
+}
+
+
+def identifiers(path):
+    """The four identifiers as an independent reader finds them (None when absent)."""
+    fmt = os.path.splitext(path)[1]
+    if fmt == ".flac":
+        tags = FLAC(path)
+        return [tags[name][0] if name in tags else None for name in ID_NAMES["vorbis"]]
+    if fmt == ".m4a":
+        tags = MP4(path).tags
+        return [bytes(tags[name][0]).decode() if name in tags else None for name in ID_NAMES["mp4"]]
+    tags = ID3(path) if fmt == ".mp3" else WAVE(path).tags
+    frames = [tags.get(name) for name in ID_NAMES["id3"]]
+    return [None if frame is None else frame.data.decode() if hasattr(frame, "data") else frame.text[0]
+            for frame in frames]
+
+
+def credit(entity):
+    return "".join(part["name"] + part["joinphrase"] for part in entity["artist-credit"])
+
+
+def track_lines(tracks):
+    return "".join(f"     {t['position']:2d}. {t['title']} ({t['length'] // 60000}:{t['length'] // 1000 % 60:02d})\n"
+                   for t in tracks)
+
+
+def musicbrainz(server, port=None):
+    return ["-d", "musicbrainz", "-s", "127.0.0.1", "-p", str(port or server.port)]
+
+
+def test_sequence_finds_a_real_disc_by_the_files_table_of_contents(vantrel, musicbrainz_server, tmp_path):
+    disc = {"id": SUMMER_DISC_ID, "offset-count": 10, "sectors": 113170, "releases": [SUMMER],
+            "offsets": SUMMER["media"][0]["discs"][0]["offsets"]}
+    server = musicbrainz_server({f"/ws/2/discid/{SUMMER_DISC_ID}": (200, disc)})
+    # 10 samples per frame at 750 Hz keeps every length exact.
+    paths = [make_audio(tmp_path / f"{n:02d}.{fmt}", frames / 75, rate=750, tags={"date": "1970"})
+             for n, (frames, fmt) in enumerate(zip(SUMMER_FRAMES, ["flac", "wav"] * 5), 1)]
+
+    # Earlier identifiers, under names in another case, are replaced.
+    write_tags(paths[0], {"musicbrainz_albumid": "old"})
+    wav = WAVE(paths[1])
+    wav.tags.add(TXXX(encoding=3, desc="MUSICBRAINZ ALBUM ID", text="old"))
+    wav.save()
+
+    result = vantrel([*musicbrainz(server), "sequence", *paths], stdin="1\n", env={"EMAIL": "me@example.org"})
+
+    assert result.status == 0, result
+    tracks = SUMMER["media"][0]["tracks"]
+    assert body(result) == ("[ 1] Various Artists - A Hot Summer Night in ’59 (Year: 0 Genre: )\n"
+                            + track_lines(tracks) + "Which disc [1-1] ? "
+                            + "".join(f"{n}: File {path} [Tag Saved]\n" for n, path in enumerate(paths, 1)))
+    assert [(r["path"], r["query"], r["agent"]) for r in server.requests] == [
+        (f"/ws/2/discid/{SUMMER_DISC_ID}", f"toc={SUMMER_TOC}&cdstubs=no&{INC}", "vantrel/0.1 ( me@example.org )")]
+    for path, track in zip(paths, tracks):
+        # No date and no genre: both fields go. The album artist is the release's credit.
+        assert read_tags(path) == {"title": track["title"], "artist": credit(track), "album": SUMMER["title"],
+                                   "albumartist": "Various Artists", "tracknumber": str(track["position"])}, path
+        assert identifiers(path) == [SUMMER_ID, track["id"], track["recording"]["id"], SUMMER_DISC_ID], path
+    assert FLAC(paths[0])["MUSICBRAINZ_ALBUMID"] == [SUMMER_ID]
+    assert sorted(frame.desc for frame in WAVE(paths[1]).tags.getall("TXXX")) == [
+        "MusicBrainz Album Id", "MusicBrainz Disc Id", "MusicBrainz Release Track Id"]
+
+
+def test_id_release_lists_every_medium_and_the_cache_answers_offline(vantrel, home, musicbrainz_server, tmp_path):
+    server = musicbrainz_server({f"/ws/2/release/{SPLIT_ID}": (200, SPLIT)})
+    mp3 = make_audio(tmp_path / "a.mp3", 3, rate=8000, tags={"title": "Old"})
+    m4a = make_audio(tmp_path / "b.m4a", 2, rate=8000)
+    # A disc ID of an earlier tagging goes, whatever its case: this release has none.
+    tags = MP4(m4a)
+    tags["----:com.apple.iTunes:MUSICBRAINZ DISC ID"] = b"old"
+    tags.save()
+    listing = "".join(f"[ {n}] Autechre & The Hafler Trio - æ³o & h³æ (Year: 2003 Genre: )\n"
+                      + track_lines(medium["tracks"]) for n, medium in enumerate(SPLIT["media"], 1))
+
+    first = vantrel([*musicbrainz(server), "id", "release", SPLIT_ID.upper(), mp3], stdin="1\n")
+    server.stop()
+    # The answer stored by the first run serves the second, with no server.
+    second = vantrel([*musicbrainz(server), "-c", "only", "id", "release", SPLIT_ID, m4a], stdin="2\n")
+
+    for result, path in ((first, mp3), (second, m4a)):
+        assert result.status == 0, result
+        assert body(result).startswith(listing + "Which disc [1-2] ? 1: File ")
+    assert [(r["path"], r["query"], r["agent"]) for r in server.requests] == [
+        (f"/ws/2/release/{SPLIT_ID}", INC, "vantrel/0.1 ( vantrel )")]
+    assert os.listdir(home / ".cache" / "vantrel" / "musicbrainz") == [f"release-{SPLIT_ID}.json"]
+    for path, medium in ((mp3, SPLIT["media"][0]), (m4a, SPLIT["media"][1])):
+        track = medium["tracks"][0]
+        assert read_tags(path) == {"title": track["title"], "artist": "Autechre & The Hafler Trio",
+                                   "albumartist": "Autechre & The Hafler Trio", "album": "æ³o & h³æ",
+                                   "date": "2003", "tracknumber": "1"}
+        assert identifiers(path) == [SPLIT_ID, track["id"], track["recording"]["id"], None]
+    assert [name for name in MP4(m4a).tags if "DISC ID" in name.upper()] == []
+
+
+def test_failures_name_their_cause_and_leave_the_files_alone(vantrel, musicbrainz_server, tmp_path):
+    server = musicbrainz_server({})
+    paths = [make_audio(tmp_path / "a.flac", 2, rate=750)]
+    before = contents(paths)
+    cases = [
+        ("only", 2, "No results."),  # nothing stored, and no request
+        (None, 2, "No results."),
+        # A match by table of contents whose only release has ten tracks, for one file.
+        ((200, {"release-count": 1, "release-offset": 0, "releases": [SUMMER]}), 2, "No results."),
+        ((503, {"error": "Your requests are exceeding the allowable rate limit."}), 4,
+         "Vantrel: Error: MusicBrainz is busy (503); try again in a moment"),
+        ((400, {"error": "Invalid TOC"}), 4, "Vantrel: Error: MusicBrainz answered HTTP 400: Invalid TOC"),
+        ((200, b"<html>Moved</html>"), 4, "Vantrel: Error: The answer of MusicBrainz is not the JSON expected: "),
+        ((200, {"release-count": 1}), 4, "Vantrel: Error: The answer of MusicBrainz is not the JSON expected: "),
+        ("refused", 4, "Vantrel: Error: No answer from MusicBrainz: Failed to connect to 127.0.0.1 port "),
+    ]
+    for answer, status, message in cases:
+        if answer not in (None, "refused", "only"):
+            server.default = answer
+        cache = ["-c", "only"] if answer == "only" else []
+        result = vantrel([*musicbrainz(server, unused_port() if answer == "refused" else None), *cache, "sequence",
+                          *paths])
+        assert (result.status, body(result).count("\n")) == (status, 1), result
+        assert body(result).startswith(message), result
+        assert contents(paths) == before
+    # The cache kept no answer without a disc, and runs kept a second apart.
+    assert len(server.requests) == 6
+    assert min(b["time"] - a["time"] for a, b in zip(server.requests, server.requests[1:])) > 0.95
+
+
+def test_id_with_an_unknown_lookup_word(vantrel, tmp_path):
+    path = make_audio(tmp_path / "a.wav", 1)
+    result = vantrel(["-d", "musicbrainz", "id", "label", SPLIT_ID, path])
+    assert (result.status, body(result)) == (4, "Vantrel: Error: Unknown MusicBrainz lookup: label\n")
