@@ -73,9 +73,16 @@ long DescriptorStream::length() {
     return static_cast<long>(info.st_size);
 }
 
+void DescriptorStream::watch(long begin, long end) {
+    watchedBegin = begin;
+    watchedEnd = end;
+    watchedTouched = false;
+}
+
 void DescriptorStream::truncate(long length) {
     if (!firstFailure.empty())
         return;
+    watchedTouched = watchedTouched || length < watchedEnd;
     if (ftruncate(descriptor, length) != 0)
         fail("cannot write", errno);
 }
@@ -103,6 +110,7 @@ bool DescriptorStream::writeAt(const char* data, std::size_t size, long offset) 
     // After a failure the copy is thrown away: writing on is wasted work.
     if (!firstFailure.empty())
         return false;
+    watchedTouched = watchedTouched || (offset < watchedEnd && offset + static_cast<long>(size) > watchedBegin);
     while (size > 0) {
         const ssize_t written = pwrite(descriptor, data, size, offset);
         if (written < 0 && errno == EINTR)

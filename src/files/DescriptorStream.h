@@ -33,6 +33,11 @@ public:
     // Empty while every operation succeeded, else what failed first.
     const std::string& failure() const { return firstFailure; }
 
+    // Watches the bytes from `begin` to `end`: touched() tells whether any
+    // write or truncation reached them since.
+    void watch(long begin, long end);
+    bool touched() const { return watchedTouched; }
+
 private:
     // Copies the bytes from `from` to the end of the file to `to`, walking
     // backwards when they move towards the end so nothing is overwritten
@@ -46,6 +51,9 @@ private:
     std::string fileName;
     long position = 0;
     std::string firstFailure;
+    long watchedBegin = 0;
+    long watchedEnd = 0;
+    bool watchedTouched = false;
 };
 
 } // namespace Vantrel

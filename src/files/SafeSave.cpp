@@ -223,9 +223,11 @@ Attempt saveOnce(const Target& target, const std::function<void(TagLib::FileRef&
         problem = describe("cannot make a temporary copy in its folder");
         return Attempt::FAILED;
     }
+    // A file that another program is rewriting may be cut short or
+    // unreadable for a moment: that is a change, not a failure.
     if (const int error = copyContents(original.get(), copy.get(), before.st_size)) {
         problem = describe("cannot copy", error);
-        return Attempt::FAILED;
+        return unchanged(target.path, before) ? Attempt::FAILED : Attempt::CHANGED;
     }
     keepOwnerAndMode(copy.get(), before);
 
@@ -234,9 +236,10 @@ Attempt saveOnce(const Target& target, const std::function<void(TagLib::FileRef&
     if (fileRef.isNull() || !fileRef.file()->isValid() ||
         (dynamic_cast<TagLib::MP4::File*>(fileRef.file()) != nullptr && !mp4AtomsFit(copy.get()))) {
         problem = "the file is no longer valid audio";
-        return Attempt::FAILED;
+        return unchanged(target.path, before) ? Attempt::FAILED : Attempt::CHANGED;
     }
     const AudioFingerprint audio = fingerprintOf(*fileRef.file(), copy.get());
+    stream.watch(audio.audioBegin, audio.audioEnd);
     edit(fileRef);
     const bool savedByTagLib = fileRef.save();
     if (!stream.failure().empty() || !savedByTagLib) {
@@ -247,7 +250,7 @@ Attempt saveOnce(const Target& target, const std::function<void(TagLib::FileRef&
         problem = describe("cannot write");
         return Attempt::FAILED;
     }
-    problem = mismatchAfterSave(*fileRef.file(), copy.get(), target.path, audio, original.get());
+    problem = mismatchAfterSave(*fileRef.file(), copy.get(), target.path, audio, original.get(), stream.touched());
     if (!unchanged(target.path, before))
         return Attempt::CHANGED;
     if (!problem.empty())

@@ -26,9 +26,11 @@ AudioFingerprint fingerprintOf(TagLib::File& file, int descriptor);
 
 // Empty when a fresh reading of the saved copy open on `copyDescriptor`
 // finds the tags of `edited` and the audio that `before` describes in the
-// original open on `originalDescriptor`; else what differs.
+// original open on `originalDescriptor`; else what differs. The audio bytes
+// are compared only when the save wrote over them (`audioRewritten`): the
+// copy's own are the original's otherwise.
 std::string mismatchAfterSave(TagLib::File& edited, int copyDescriptor, const std::string& name,
-                              const AudioFingerprint& before, int originalDescriptor);
+                              const AudioFingerprint& before, int originalDescriptor, bool audioRewritten);
 
 } // namespace Vantrel
 
