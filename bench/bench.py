@@ -6,11 +6,15 @@ Cases:
 - list of N files (N = --sizes, default 100, 1000 and 10000);
 - rename of --files files (default 1000), answering "y";
 - sequence of 99 files against the project's local CDDB server
-  (tests/support/cddb_server.py, on 127.0.0.1), answering "1".
+  (tests/support/cddb_server.py, on 127.0.0.1), answering "1";
+- the same for a 12-track CD of FLAC files (about 300 MB): the cost of
+  saving every file through a synced, verified copy; one more run under
+  strace measures the share of that time spent in fsync.
 
-The files are copies of one real 30-second, 128 kbit/s MP3 (made once with
-sox and lame), each with its own ID3v2 tag written by mutagen. They are kept
-in the data folder, so later runs start at once.
+The MP3 files are copies of one real 30-second, 128 kbit/s MP3 (made once
+with sox and lame), each with its own ID3v2 tag written by mutagen; the FLAC
+files are noise, 2:16 to 3:22 long. They are kept in the data folder, so
+later runs start at once.
 
 Each case runs both programs alternately (one warm-up run each first, not
 counted) and reports the median wall time, the ratio vantrel/baseline and
@@ -92,6 +96,29 @@ def pool(data, count):
     return folder, names
 
 
+def flac_disc(data):
+    """data/flac/01.flac ... 12.flac: a CD of noise, about 300 MB, made once."""
+    folder = data / "flac"
+    folder.mkdir(parents=True, exist_ok=True)
+    names = [f"{n:02d}.flac" for n in range(1, 13)]
+    for n, name in enumerate(names, 1):
+        if (folder / name).exists():
+            continue
+        print(f"Making {folder / name} ...", flush=True)
+        part = str(folder / name) + ".part"
+        noise = subprocess.Popen(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", "-e", "signed", "-t", "raw",
+                                  "-", "synth", str(130 + 6 * n), "pinknoise", "whitenoise", "vol", "0.5"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        subprocess.run(["flac", "--silent", "--force", "--force-raw-format", "--endian=little", "--sign=signed",
+                        "--channels=2", "--bps=16", "--sample-rate=44100", "-o", part, "-"],
+                       stdin=noise.stdout, check=True)
+        noise.stdout.close()
+        if noise.wait() != 0:
+            sys.exit("sox failed")
+        os.replace(part, folder / name)
+    return folder, names
+
+
 # --- Measuring -------------------------------------------------------------------
 
 class Run:
@@ -159,8 +186,16 @@ def alternate(case, runs, vantrel, baseline):
 
 # --- Cases -----------------------------------------------------------------------
 
+# Another vantrel to time instead of the one built here (--vantrel).
+OTHER_VANTREL = None
+
+
+def vantrel_binary(build):
+    return OTHER_VANTREL or build / "vantrel"
+
+
 def bench_list(build, folder, names, runs, env):
-    vantrel = [build / "vantrel", "list", *names]
+    vantrel = [vantrel_binary(build), "list", *names]
     baseline = [build / "bench" / "baseline_list", *names]
     # Both print the same listing (vantrel puts its banner first).
     ours = subprocess.run(vantrel, cwd=folder, env=env, capture_output=True)
@@ -200,7 +235,7 @@ def bench_rename(build, data, pool_folder, names, runs, env):
             return result
         return once
     case = alternate(Case("rename", len(names)), runs,
-                     job([build / "vantrel", "rename"], "vantrel rename"),
+                     job([vantrel_binary(build), "rename"], "vantrel rename"),
                      job([build / "bench" / "baseline_rename"], "baseline_rename"))
     shutil.rmtree(work)
     return case
@@ -220,12 +255,14 @@ def xmcd_entry(discid, offsets, length):
     return "\n".join(lines) + "\n"
 
 
-def bench_sequence(build, data, pool_folder, names, runs, env):
+def bench_sequence(build, data, pool_folder, names, runs, env, name="sequence", sync_share=False):
+    """sequence against its baseline on copies of the files; with
+    `sync_share`, also the share of one vantrel run spent in fsync."""
     try:
         from support.cddb_server import CddbServer
     except ImportError:
         return None, "skipped: tests/support/cddb_server.py is not in this tree"
-    work, root = data / "sequence", data / "cddb"
+    work, root = data / name.replace(" ", "-"), data / "cddb"
     for folder in (work, root):
         if folder.exists():
             shutil.rmtree(folder)
@@ -237,7 +274,7 @@ def bench_sequence(build, data, pool_folder, names, runs, env):
     with CddbServer(str(root)) as server:
         def command(program):
             if program == "vantrel":
-                return [build / "vantrel", "-c", "off", "-s", "127.0.0.1", "-p", server.port, "sequence", *names]
+                return [vantrel_binary(build), "-c", "off", "-s", "127.0.0.1", "-p", server.port, "sequence", *names]
             return [build / "bench" / "baseline_sequence", "127.0.0.1", server.port, *names]
 
         def queries():
@@ -262,7 +299,26 @@ def bench_sequence(build, data, pool_folder, names, runs, env):
                 check(result, f"{program} sequence")
                 return result
             return once
-        return alternate(Case("sequence", len(names)), runs, job("vantrel"), job("baseline")), None
+        case = alternate(Case(name, len(names)), runs, job("vantrel"), job("baseline"))
+        note = None
+        if sync_share:
+            synced, seconds = time_in_fsync(command("vantrel"), work, env)
+            note = (f"{name}: one vantrel run took {seconds:.3f} s, of which {synced:.3f} s "
+                    f"({synced / seconds:.0%}) in fsync")
+        return case, note
+
+
+def time_in_fsync(command, cwd, env):
+    """(seconds in fsync, wall seconds) of one run, from strace's timings of
+    the fsync calls only (other calls run untraced)."""
+    with tempfile.NamedTemporaryFile("r") as trace:
+        start = time.perf_counter()
+        subprocess.run(["strace", "-f", "--seccomp-bpf", "-e", "trace=fsync", "-T", "-o", trace.name,
+                        *map(str, command)], cwd=cwd, env=env, input=b"1\n",
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+        seconds = time.perf_counter() - start
+        synced = sum(float(found) for found in re.findall(r"<([0-9.]+)>\s*$", trace.read(), re.M))
+    return synced, seconds
 
 
 # --- Report ----------------------------------------------------------------------
@@ -298,10 +354,14 @@ def main():
     parser.add_argument("--files", type=int, default=1000, help="file count for rename")
     parser.add_argument("--runs", type=int, default=7, help="timed runs of each program per case")
     parser.add_argument("--no-sequence", action="store_true", help="leave out the sequence case")
+    parser.add_argument("--no-flac", action="store_true", help="leave out the 300 MB FLAC case")
+    parser.add_argument("--vantrel", help="time this vantrel binary instead of BUILD/vantrel")
     parser.add_argument("--output", default=str(SOURCE / "bench" / "results.md"))
     args = parser.parse_args()
 
     build = Path(args.build).resolve()
+    global OTHER_VANTREL
+    OTHER_VANTREL = Path(args.vantrel).resolve() if args.vantrel else None
     data = Path(args.data or build / "data").resolve()
     data.mkdir(parents=True, exist_ok=True)
     sizes = [int(s) for s in args.sizes.split(",") if s]
@@ -328,6 +388,13 @@ def main():
                 rows.append(case.row())
             else:
                 notes.append(f"sequence: {note}")
+        if not args.no_flac:
+            print("sequence, 12 FLAC files (300 MB), local CDDB server ...", flush=True)
+            flac_folder, flac_names = flac_disc(data)
+            case, note = bench_sequence(build, data, flac_folder, flac_names, args.runs, env,
+                                        name="sequence FLAC", sync_share=True)
+            rows += [case.row()] if case else []
+            notes += [note] if note else []
     finally:
         shutil.rmtree(home, ignore_errors=True)
 
@@ -341,7 +408,8 @@ def main():
         "",
         f"Machine: {machine()}.",
         "",
-        "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag. "
+        "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag; for sequence FLAC, "
+        "12 FLAC files of noise, 2:16 to 3:22 long, 300 MB in all. "
         f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each: "
         "wall time (\"s\") and CPU time (user + system); the ratios are vantrel/baseline; "
         "peak memory is the largest resident set of the runs. "

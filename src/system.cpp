@@ -23,4 +23,7 @@ void prepareProcess() {
     // A write to a socket the server has closed must fail with EPIPE, which
     // the CDDB library reports, instead of killing the process.
     std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a write past the file size limit must fail, so that the save
+    // sees the failure and keeps the original, instead of killing the process.
+    std::signal(SIGXFSZ, SIG_IGN);
 }

@@ -3,9 +3,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 
+#include "cddb/DiscRecord.h"
+#include "cddb/IsolatedRun.h"
 #include "disc/Text.h"
 
 #ifdef __SANITIZE_ADDRESS__
@@ -77,6 +80,32 @@ public:
     LibraryLeakAllowed& operator=(const LibraryLeakAllowed&) = delete;
 };
 
+// An entry with neither a disc title nor any track title is what a
+// connection closed early leaves.
+bool isComplete(cddb_disc_t* disc) {
+    if (!text(cddb_disc_get_title(disc)).empty())
+        return true;
+    for (cddb_track_t* track = cddb_disc_get_track_first(disc); track != nullptr;
+         track = cddb_disc_get_track_next(disc))
+        if (!text(cddb_track_get_title(track)).empty())
+            return true;
+    return false;
+}
+
+const char RECORD_DISC = 'D';
+const char RECORD_INCOMPLETE = 'I';
+const unsigned int MAX_LOOKUP_SECONDS = 60;
+// Far more than any real answer needs.
+const std::size_t MAX_GROWTH = 64u << 20;
+
+// VANTREL_LOOKUP_TIMEOUT may shorten the limit (for tests), never lengthen it.
+unsigned int lookupSeconds() {
+    const char* value = std::getenv("VANTREL_LOOKUP_TIMEOUT");
+    const long seconds = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
+    return seconds > 0 && seconds < static_cast<long>(MAX_LOOKUP_SECONDS) ? static_cast<unsigned int>(seconds)
+                                                                           : MAX_LOOKUP_SECONDS;
+}
+
 } // namespace
 
 CDDBQueryImpl::CDDBQueryImpl() { init(); }
@@ -123,26 +152,43 @@ void CDDBQueryImpl::identify() {
         cddb_set_email_address(connection.get(), email);
 }
 
+// The network part of the lookup runs in a child process that is killed
+// when it takes too long or grows too large; the entries it read come back
+// as records, in match order, and are converted here.
 void CDDBQueryImpl::query() {
     DiscPointer disc(cddb_disc_new());
     if (!disc)
         throw CDDBQueryException("Out of memory when calling cddb_disc_new()");
-    const int matches = offsets.empty() ? nameEntry(disc.get()) : search(disc.get());
-    for (int match = 0; match < matches; ++match) {
-        readMatch(disc.get());
-        cddb_query_next(connection.get(), disc.get());
+    if (offsets.empty())
+        nameEntry(disc.get());
+    else
+        describeLayout(disc.get());
+    const std::vector<Record> records =
+        runIsolated([&](RecordSink& sink) { lookUp(disc.get(), sink); }, RunLimits{lookupSeconds(), MAX_GROWTH});
+    bool incomplete = false;
+    for (const Record& record : records) {
+        if (record.type == RECORD_ERROR)
+            throw CDDBQueryException(record.payload);
+        incomplete = incomplete || record.type == RECORD_INCOMPLETE;
+        if (record.type != RECORD_DISC)
+            continue;
+        DiscPointer entry(decodeDisc(record.payload));
+        if (!entry)
+            throw CDDBQueryException("Connection error: the lookup failed");
+        results.push_back(createDiscFromCDDBDisc(entry.get()));
     }
+    if (incomplete && results.empty())
+        throw CDDBQueryException("Query error: the server's answer was incomplete");
 }
 
-int CDDBQueryImpl::nameEntry(cddb_disc_t* disc) {
+void CDDBQueryImpl::nameEntry(cddb_disc_t* disc) {
     cddb_disc_set_category_str(disc, category.c_str());
     if (cddb_disc_get_category(disc) == CDDB_CAT_MISC && category != "misc")
         std::cerr << "Vantrel: Warning \"" << category << "\" matches CDDB_CAT_MISC" << std::endl;
     cddb_disc_set_discid(disc, discId);
-    return 1;
 }
 
-int CDDBQueryImpl::search(cddb_disc_t* disc) {
+void CDDBQueryImpl::describeLayout(cddb_disc_t* disc) {
     cddb_disc_set_length(disc, length);
     for (const int offset : offsets) {
         cddb_track_t* track = cddb_track_new();
@@ -152,27 +198,60 @@ int CDDBQueryImpl::search(cddb_disc_t* disc) {
         cddb_disc_add_track(disc, track);
     }
     cddb_disc_calc_discid(disc);
-    const int matches = cddb_query(connection.get(), disc);
-    if (matches == -1)
-        throw CDDBQueryException(libraryError("Connection error: libcddb: "));
-    return matches;
+}
+
+// In the child: the search (for a layout; an entry named by category and ID
+// is read at once) and every read, each entry sent as it comes.
+void CDDBQueryImpl::lookUp(cddb_disc_t* disc, RecordSink& sink) {
+    int matches = 1;
+    if (!offsets.empty()) {
+        matches = cddb_query(connection.get(), disc);
+        if (matches == -1)
+            throw CDDBQueryException(libraryError("Connection error: libcddb: "));
+    }
+    for (int match = 0; match < matches; ++match) {
+        readMatch(disc, sink);
+        cddb_query_next(connection.get(), disc);
+    }
 }
 
 // Each entry is read into a copy of the disc object as the search left it:
 // libcddb keeps whatever a disc object already holds for every field that an
 // entry lacks, so reading every match into the one object would hand a
-// later match the year or genre of an earlier one.
-void CDDBQueryImpl::readMatch(cddb_disc_t* match) {
+// later match the year or genre of an earlier one. The title and artist
+// that the search's answer gave are dropped, so that only the entry itself
+// can make it complete.
+void CDDBQueryImpl::readMatch(cddb_disc_t* match, RecordSink& sink) {
     DiscPointer entry(cddb_disc_clone(match));
     if (!entry)
         throw CDDBQueryException("Out of memory when calling cddb_disc_clone()");
+    cddb_disc_set_title(entry.get(), nullptr);
+    cddb_disc_set_artist(entry.get(), nullptr);
+    const std::string cached = cachePath(entry.get());
+    const bool fromServer = cddb_cache_mode(connection.get()) == CACHE_ON && access(cached.c_str(), F_OK) != 0;
     if (cddb_read(connection.get(), entry.get()) == 0)
         throw CDDBQueryException(libraryError("Query error: libcddb: "));
-    results.push_back(createDiscFromCDDBDisc(entry.get()));
+    if (isComplete(entry.get())) {
+        sink.send(RECORD_DISC, encodeDisc(entry.get()));
+        return;
+    }
+    // An answer cut short is not kept, so the next run asks again.
+    if (fromServer)
+        unlink(cached.c_str());
+    sink.send(RECORD_INCOMPLETE, "");
 }
 
+std::string CDDBQueryImpl::cachePath(cddb_disc_t* disc) const {
+    char discIdText[9];
+    std::snprintf(discIdText, sizeof discIdText, "%08x", cddb_disc_get_discid(disc));
+    return text(cddb_cache_get_dir(connection.get())) + "/" + text(cddb_disc_get_category_str(disc)) + "/" +
+           discIdText;
+}
+
+// libcddb reports no error when the connection closed or timed out.
 std::string CDDBQueryImpl::libraryError(const std::string& prefix) const {
-    return prefix + text(cddb_error_str(cddb_errno(connection.get())));
+    const cddb_error_t error = cddb_errno(connection.get());
+    return prefix + (error == CDDB_ERR_OK ? "the connection was closed or timed out" : text(cddb_error_str(error)));
 }
 
 Disc CDDBQueryImpl::createDiscFromCDDBDisc(cddb_disc_s* disc) {

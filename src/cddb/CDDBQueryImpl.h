@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cddb/CDDBQueryException.h"
+#include "cddb/IsolatedRun.h"
 #include "cli/CommandLineArguments.h"
 #include "disc/Disc.h"
 
@@ -44,9 +45,11 @@ private:
 
     void init();
     void identify();
-    int nameEntry(cddb_disc_t* disc);
-    int search(cddb_disc_t* disc);
-    void readMatch(cddb_disc_t* match);
+    void nameEntry(cddb_disc_t* disc);
+    void describeLayout(cddb_disc_t* disc);
+    void lookUp(cddb_disc_t* disc, RecordSink& sink);
+    void readMatch(cddb_disc_t* match, RecordSink& sink);
+    std::string cachePath(cddb_disc_t* disc) const;
     std::string libraryError(const std::string& prefix) const;
     Disc createDiscFromCDDBDisc(cddb_disc_s* disc);
 

@@ -1,15 +1,34 @@
 #include "files/FileDisc.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include <taglib/audioproperties.h>
+#include <taglib/mp4file.h>
 #include <taglib/tag.h>
 
 #include "disc/Text.h"
+#include "files/MP4Atoms.h"
 
 namespace Vantrel {
+
+namespace {
+
+// An MP4 file whose atoms do not fit would be damaged by the first save.
+bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
+    if (dynamic_cast<TagLib::MP4::File*>(&file) == nullptr)
+        return true;
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool fit = descriptor >= 0 && Vantrel::mp4AtomsFit(descriptor);
+    if (descriptor >= 0)
+        close(descriptor);
+    return fit;
+}
+
+} // namespace
 
 TagLib::String toUTF8String(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
 
@@ -62,7 +81,7 @@ void CheckValidity::operator()(const FileDisc::PathFileRef& entry) {
     if (file == nullptr || entry.path.empty() || stat(entry.path.c_str(), &info) != 0) {
         type = PROBLEM_INVALID;
     } else {
-        if (!file->isValid())
+        if (!file->isValid() || !mp4AtomsFit(*file, entry.path))
             type = PROBLEM_INVALID;
         if (file->readOnly())
             type = type == PROBLEM_INVALID ? PROBLEM_INVALID_AND_READ_ONLY : PROBLEM_READ_ONLY;

@@ -15,6 +15,7 @@
 
 #include "disc/Disc.h"
 #include "disc/Duration.h"
+#include "files/SafeSave.h"
 #include "files/TagException.h"
 
 namespace Vantrel {
@@ -104,8 +105,9 @@ private:
     std::vector<ProblemFile> problemFiles;
     std::vector<RenameProblem> renameProblems;
 
-    // Strips, sets and saves one file; true when the save is confirmed.
-    bool writeTrack(const Disc& disc, const Track& track, TagLib::FileRef& fileRef);
+    // Strips, sets and saves one file.
+    SaveOutcome writeTrack(const Disc& disc, const Track& track, const std::string& path);
+    void closeReplaced(const std::string& path);
 };
 
 // Opens every path through TagLib; applied with std::for_each.

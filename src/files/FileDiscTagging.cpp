@@ -9,31 +9,21 @@
 #include <taglib/audioproperties.h>
 #include <taglib/tag.h>
 
-#include "disc/Text.h"
 #include "disc/Assignment.h"
+#include "disc/Text.h"
 #include "files/FileLengths.h"
+#include "files/SafeSave.h"
 
 namespace Vantrel {
 
 namespace {
 
-const char* saveResult(bool saved) { return saved ? " [Tag Saved]" : " [Save Failed]"; }
+const char* saveResult(const SaveOutcome& outcome) { return outcome.saved ? " [Tag Saved]" : " [Save Failed]"; }
 
-bool sameFields(const TagLib::Tag& a, const TagLib::Tag& b) {
-    return a.title() == b.title() && a.artist() == b.artist() && a.album() == b.album() &&
-           a.genre() == b.genre() && a.year() == b.year() && a.track() == b.track();
-}
-
-// TagLib ignores failed writes (a full disk, a file size limit) and still
-// answers success, so a save counts only when a fresh reading of the file
-// finds the fields that the open file holds.
-bool saveConfirmed(TagLib::FileRef& fileRef) {
-    if (!fileRef.save())
-        return false;
-    TagLib::File* file = fileRef.file();
-    file->seek(0); // hands what the stream still buffers to the file system
-    const TagLib::FileRef reread(file->name(), false);
-    return !reread.isNull() && reread.tag() != nullptr && sameFields(*fileRef.tag(), *reread.tag());
+// Why a file was not saved, after its tagging line.
+void reportProblem(const std::string& path, const SaveOutcome& outcome) {
+    if (!outcome.saved)
+        std::cerr << forTerminal(path) << ": " << outcome.problem << std::endl;
 }
 
 void throwIfUnsaved(unsigned int unsaved) {
@@ -66,11 +56,12 @@ void FileDisc::tagByBestFit(const Disc& disc) {
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         if (fileOfTrack[i] < 0)
             continue;
-        TagLib::FileRef fileRef = candidates[static_cast<std::size_t>(fileOfTrack[i])].first;
-        const bool saved = writeTrack(disc, tracks[i], fileRef);
-        unsaved += saved ? 0 : 1;
-        std::cout << counter++ << ": File " << forTerminal(fileRef.file()->name()) << " matches "
-                  << forTerminal(tracks[i].getName()) << saveResult(saved) << std::endl;
+        const std::string path = candidates[static_cast<std::size_t>(fileOfTrack[i])].first.file()->name();
+        const SaveOutcome outcome = writeTrack(disc, tracks[i], path);
+        unsaved += outcome.saved ? 0 : 1;
+        std::cout << counter++ << ": File " << forTerminal(path) << " matches " << forTerminal(tracks[i].getName())
+                  << saveResult(outcome) << std::endl;
+        reportProblem(path, outcome);
     }
     throwIfUnsaved(unsaved);
 }
@@ -80,17 +71,36 @@ void FileDisc::tagByOrder(const Disc& disc) {
     const std::size_t count = std::min(tracks.size(), files.size());
     unsigned int unsaved = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const bool saved = writeTrack(disc, tracks[i], files[i].fileRef);
-        unsaved += saved ? 0 : 1;
-        std::cout << i + 1 << ": File " << forTerminal(files[i].path) << saveResult(saved) << std::endl;
+        const SaveOutcome outcome = writeTrack(disc, tracks[i], files[i].path);
+        unsaved += outcome.saved ? 0 : 1;
+        std::cout << i + 1 << ": File " << forTerminal(files[i].path) << saveResult(outcome) << std::endl;
+        reportProblem(files[i].path, outcome);
     }
     throwIfUnsaved(unsaved);
 }
 
-bool FileDisc::writeTrack(const Disc& disc, const Track& track, TagLib::FileRef& fileRef) {
-    stripTag(fileRef);
-    setTag(disc, track, fileRef);
-    return saveConfirmed(fileRef);
+// Nothing read from the file before the disc question is written back: the
+// edit works on a fresh copy of what the file holds now.
+SaveOutcome FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path) {
+    const SaveOutcome outcome = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+        stripTag(copy);
+        setTag(disc, track, copy);
+    });
+    if (outcome.saved)
+        closeReplaced(path);
+    return outcome;
+}
+
+// The replaced file's content lives on while it is open; closing it gives
+// its space back before the next file is copied.
+void FileDisc::closeReplaced(const std::string& path) {
+    const TagLib::File* replaced = nullptr;
+    for (const PathFileRef& entry : files)
+        if (entry.path == path && !entry.fileRef.isNull())
+            replaced = entry.fileRef.file();
+    for (PathFileRef& entry : files)
+        if (replaced != nullptr && entry.fileRef.file() == replaced)
+            entry.fileRef = TagLib::FileRef();
 }
 
 } // namespace Vantrel

@@ -85,6 +85,12 @@ def write_tags(path, tags):
         audio.save()
 
 
+def decoded(path):
+    """The file's audio as ffmpeg decodes it: 16-bit samples, interleaved."""
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", str(path), "-f", "s16le", "-"],
+                          check=True, stdout=subprocess.PIPE).stdout
+
+
 def read_tags(path):
     """The fields an independent reader sees: a dict of the seven tagged
     fields (missing ones absent), values as text."""

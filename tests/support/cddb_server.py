@@ -29,6 +29,8 @@ Fault modes (``mode=``), for both ports:
   banner or an HTTP response, and is closed.
 - ``"drop-read"``: everything works until ``cddb read``, whose answer stops
   half-way through the entry when the connection is closed.
+- ``"endless"``: ``cddb query`` answers a list of matches that never ends
+  (until the client goes away).
 
 Every command received is logged, one JSON object per line, to ``log_path``
 (a file in a temporary folder unless given). ``log()`` returns the entries
@@ -69,6 +71,7 @@ ports listen (the file appears complete or not at all).
 
 import argparse
 import base64
+import itertools
 import json
 import os
 import random
@@ -81,7 +84,7 @@ import threading
 import time
 import urllib.parse
 
-MODES = ("normal", "close", "garbage", "drop-read")
+MODES = ("normal", "close", "garbage", "drop-read", "endless")
 GARBAGE = b"\x00\xff\xfe garbage \x7f\x80 not cddb at all\r\n"
 
 
@@ -141,6 +144,9 @@ class Protocol:
         words = command.split()
         lowered = [word.lower() for word in words]
         if lowered[:2] == ["cddb", "query"] and len(words) >= 3:
+            if self.mode == "endless":
+                row = f"rock {words[2]} Endless / Answer".encode()
+                return 210, itertools.chain([b"210 Found exact matches"], itertools.repeat(row)), False
             return self._query(words[2]) + (True,)
         if lowered[:2] == ["cddb", "read"] and len(words) == 4:
             return self._read(words[2], words[3])
@@ -217,7 +223,11 @@ class _Handler(socketserver.StreamRequestHandler):
     disable_nagle_algorithm = True
 
     def send(self, lines):
-        self.wfile.write(b"".join(line + b"\r\n" for line in lines))
+        try:
+            for line in lines:
+                self.wfile.write(line + b"\r\n")
+        except OSError:
+            return
         self.wfile.flush()
 
     def fault(self):
@@ -316,14 +326,14 @@ class _HttpHandler(_Handler):
 
     def reply(self, status, lines, extra_headers=(), complete=True):
         reasons = {200: "OK", 400: "Bad Request", 407: "Proxy Authentication Required"}
-        body = b"".join(line + b"\r\n" for line in lines)
         head = [f"HTTP/1.0 {status} {reasons[status]}", "Content-Type: text/plain; charset=UTF-8",
                 "Connection: close"]
         if complete:
-            head.append(f"Content-Length: {len(body)}")
+            lines = list(lines)
+            head.append(f"Content-Length: {sum(len(line) + 2 for line in lines)}")
         head += [f"{name}: {value}" for name, value in extra_headers]
-        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + body)
-        self.wfile.flush()
+        self.wfile.write(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+        self.send(lines)
 
 
 def _basic_credentials(header):

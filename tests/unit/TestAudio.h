@@ -62,8 +62,9 @@ inline std::string writeWav(const std::string& path, std::uint32_t sampleFrames,
     put16(out, 8);          // bits per sample
     out.write("data", 4);
     put32(out, sampleFrames);
-    const std::vector<char> silence(sampleFrames + (sampleFrames & 1), static_cast<char>(0x80));
+    const std::vector<char> silence(sampleFrames, static_cast<char>(0x80));
     out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+    out.write("", sampleFrames & 1); // the pad byte of an odd-sized chunk is 0
     if (!out)
         throw std::runtime_error("cannot write " + path);
     return path;
