@@ -11,7 +11,7 @@
 #include <taglib/tag.h>
 
 #include "disc/Text.h"
-#include "files/MP4Atoms.h"
+#include "files/Mp4Atoms.h"
 
 namespace Vantrel {
 

@@ -30,7 +30,7 @@
 #include <taglib/xingheader.h>
 
 #include "files/FileDisc.h"
-#include "files/Mp4Boxes.h"
+#include "files/Mp4Atoms.h"
 
 namespace Vantrel {
 

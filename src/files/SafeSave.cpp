@@ -16,7 +16,7 @@
 #include <taglib/mp4file.h>
 
 #include "files/DescriptorStream.h"
-#include "files/MP4Atoms.h"
+#include "files/Mp4Atoms.h"
 #include "files/SaveCheck.h"
 
 namespace Vantrel {

@@ -1,11 +1,17 @@
-#ifndef VANTREL_FILES_MP4BOXES_H
-#define VANTREL_FILES_MP4BOXES_H
+#ifndef VANTREL_FILES_MP4ATOMS_H
+#define VANTREL_FILES_MP4ATOMS_H
 
 #include <taglib/tfile.h>
 
 namespace Vantrel {
 
-// What the boxes of an MP4 file say about the length of its first sound track.
+// True when every atom of the MP4 file open on `descriptor` lies inside its
+// parent and the file, walking the same containers that TagLib walks. TagLib
+// reads a damaged file without complaint but writes it into a file that no
+// longer plays, or runs out of memory on an absurd size.
+bool mp4AtomsFit(int descriptor);
+
+// What the atoms of an MP4 file say about the length of its first sound track.
 struct Mp4SoundTrack {
     // The movie's time scale, in which edit lists count (mvhd).
     unsigned long long movieTimeScale = 0;
@@ -21,9 +27,9 @@ struct Mp4SoundTrack {
     unsigned long long editMediaTime = 0;
 };
 
-// Reads the boxes moov/mvhd and moov/trak/{edts/elst, mdia/hdlr, mdia/mdhd}
+// Reads the atoms moov/mvhd and moov/trak/{edts/elst, mdia/hdlr, mdia/mdhd}
 // of the first track whose handler is "soun". Every size is checked against
-// its parent box and the file, nothing is read past either, and nothing is
+// its parent atom and the file, nothing is read past either, and nothing is
 // allocated from a size in the file. False when they are missing or malformed.
 bool readMp4SoundTrack(TagLib::File& file, Mp4SoundTrack& track);
 
