@@ -1,6 +1,5 @@
 #include "cddb/CDDBQueryImpl.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <iostream>
 
 #include "cddb/DiscRecord.h"
+#include "common/Home.h"
 #include "cddb/IsolatedRun.h"
 #include "disc/Text.h"
 
@@ -30,11 +30,6 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 
 // Entries come in UTF-8 or, when older, in Latin-1.
 std::string entryText(const char* value) { return entryTextToUtf8(text(value)); }
-
-std::string homeFromPasswordDatabase() {
-    const passwd* entry = getpwuid(getuid());
-    return entry != nullptr ? text(entry->pw_dir) : "";
-}
 
 // libcddb builds its cache folder name from HOME, in libcddb_init and in
 // cddb_new, and crashes when HOME is unset. While HOME is unset, this sets it

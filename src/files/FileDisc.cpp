@@ -10,6 +10,7 @@
 #include <taglib/mp4file.h>
 #include <taglib/tag.h>
 
+#include "common/Descriptor.h"
 #include "disc/Text.h"
 #include "files/Mp4Atoms.h"
 
@@ -21,11 +22,8 @@ namespace {
 bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
     if (dynamic_cast<TagLib::MP4::File*>(&file) == nullptr)
         return true;
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool fit = descriptor >= 0 && Vantrel::mp4AtomsFit(descriptor);
-    if (descriptor >= 0)
-        close(descriptor);
-    return fit;
+    const Descriptor descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
 }
 
 } // namespace

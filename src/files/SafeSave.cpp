@@ -15,6 +15,7 @@
 
 #include <taglib/mp4file.h>
 
+#include "common/Descriptor.h"
 #include "files/DescriptorStream.h"
 #include "files/Mp4Atoms.h"
 #include "files/SaveCheck.h"
@@ -30,22 +31,6 @@ const int MAX_ATTEMPTS = 5;
 const std::chrono::seconds LOCK_WAIT(30);
 
 std::string describe(const std::string& what, int error = errno) { return what + ": " + std::strerror(error); }
-
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor(descriptor) {}
-    ~Descriptor() {
-        if (descriptor >= 0)
-            close(descriptor);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return descriptor; }
-
-private:
-    int descriptor;
-};
 
 // The temporary copy's name, kept where a signal handler can reach it
 // without allocating, so an interrupted run leaves no copy behind.

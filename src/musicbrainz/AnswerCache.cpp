@@ -1,7 +1,6 @@
 #include "musicbrainz/AnswerCache.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -17,6 +16,9 @@
 #include <iostream>
 #include <sstream>
 
+#include "common/Descriptor.h"
+#include "common/Home.h"
+
 namespace Vantrel {
 
 namespace {
@@ -31,24 +33,10 @@ std::string cacheBase() {
         return xdg + "/vantrel";
     std::string home = nonEmpty(std::getenv("HOME"));
     if (home.empty()) {
-        const passwd* entry = getpwuid(getuid());
-        home = entry != nullptr ? nonEmpty(entry->pw_dir) : "";
+        home = homeFromPasswordDatabase();
     }
     return home.empty() ? "" : home + "/.cache/vantrel";
 }
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor() {
-        if (fd >= 0)
-            close(fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int fd;
-};
 
 bool writeAll(int fd, const std::string& text) {
     std::size_t written = 0;
@@ -66,10 +54,10 @@ bool writeAll(int fd, const std::string& text) {
 // Writes a temporary file beside path and renames it over path.
 bool replaceAtomically(const std::string& path, const std::string& text) {
     std::string temporary = path + ".XXXXXX";
-    const FileDescriptor file(mkstemp(temporary.data()));
-    if (file.fd < 0)
+    const Descriptor file(mkstemp(temporary.data()));
+    if (file.get() < 0)
         return false;
-    const bool written = writeAll(file.fd, text) && fsync(file.fd) == 0 && fchmod(file.fd, 0644) == 0 &&
+    const bool written = writeAll(file.get(), text) && fsync(file.get()) == 0 && fchmod(file.get(), 0644) == 0 &&
                          std::rename(temporary.c_str(), path.c_str()) == 0;
     if (!written)
         unlink(temporary.c_str());
@@ -118,11 +106,11 @@ void AnswerCache::waitForTurn() const {
     std::error_code ignored;
     std::filesystem::create_directories(base, ignored);
     const std::string path = base + "/musicbrainz-last-request";
-    const FileDescriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-    if (file.fd < 0 || flock(file.fd, LOCK_EX) != 0)
+    const Descriptor file(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    if (file.get() < 0 || flock(file.get(), LOCK_EX) != 0)
         return;
     char text[32] = "";
-    const ssize_t length = pread(file.fd, text, sizeof text - 1, 0);
+    const ssize_t length = pread(file.get(), text, sizeof text - 1, 0);
     const long long last = length > 0 ? std::atoll(text) : 0;
     // A time in the future (a clock set back) waits no longer than a second.
     const long long wait = std::min(last + NANOSECONDS_PER_SECOND - now(), NANOSECONDS_PER_SECOND);
@@ -132,7 +120,7 @@ void AnswerCache::waitForTurn() const {
         nanosleep(&pause, nullptr);
     }
     const std::string stamp = std::to_string(now()) + "\n";
-    if (ftruncate(file.fd, 0) != 0 || pwrite(file.fd, stamp.data(), stamp.size(), 0) < 0)
+    if (ftruncate(file.get(), 0) != 0 || pwrite(file.get(), stamp.data(), stamp.size(), 0) < 0)
         std::cerr << "Vantrel: Warning: cannot record the request time in " << path << std::endl;
 }
 
