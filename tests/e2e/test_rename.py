@@ -9,7 +9,6 @@ from support.audio import make_audio
 from support.runner import body
 
 PROMPT = "\nRename [yn] ? "
-CANCELLED = PROMPT + "\nCancelled\n"
 
 
 @pytest.fixture
@@ -21,23 +20,18 @@ def disc(tmp_path):
 
 
 def make_files(folder, specs):
-    """Makes one tagged audio file per (name, tags) pair in `folder` and
-    returns their paths as strings."""
+    """One tagged audio file per (name, tags) pair in `folder`."""
     folder.mkdir(parents=True, exist_ok=True)
     return [make_audio(folder / name, 0.2, rate=8000, tags=tags) for name, tags in specs]
 
 
 def snapshot(folder):
-    """Every entry under `folder`: relative path (bytes) -> file bytes, or
-    None for a directory."""
-    found = {}
-    root = os.fsencode(folder)
+    """Every entry under `folder`: relative path (bytes) -> its bytes, None for a directory."""
+    found, root = {}, os.fsencode(folder)
     for directory, subdirs, files in os.walk(root):
-        for name in subdirs:
-            found[os.path.relpath(os.path.join(directory, name), root)] = None
-        for name in files:
-            with open(os.path.join(directory, name), "rb") as f:
-                found[os.path.relpath(os.path.join(directory, name), root)] = f.read()
+        for name in subdirs + files:
+            path = os.path.join(directory, name)
+            found[os.path.relpath(path, root)] = None if name in subdirs else open(path, "rb").read()
     return found
 
 
@@ -46,20 +40,17 @@ def plan(result):
     return body(result).split(PROMPT)[0].splitlines()
 
 
-# Expansion: (file name, tags, template, expected new name).
+# (file name, tags, template, new name)
 EXPANSIONS = [
     ("in.mp3", {"tracknumber": "3", "title": "Intro"}, "%n - %s.mp3", "03 - Intro.mp3"),
-    ("in.mp3", {"tracknumber": "12", "title": "Intro"}, "%n - %s.mp3", "12 - Intro.mp3"),
     ("in.mp3", {"tracknumber": "123", "title": "Intro"}, "%n - %s.mp3", "123 - Intro.mp3"),
     ("in.mp3", {"tracknumber": "0", "title": "Intro"}, "%n - %s.mp3", "00 - Intro.mp3"),
     ("in.mp3", {"title": "no year"}, "%y.mp3", "0.mp3"),
     ("in.mp3", {"tracknumber": "7"}, "%n %n.mp3", "07 %n.mp3"),
     # The artist is replaced first: a "%s" it brings in takes the title.
     ("in.mp3", {"artist": "A %s B", "title": "T"}, "%a - %s.mp3", "A T B - %s.mp3"),
-    ("in.mp3", {"title": "T"}, "%a%s%g.mp3", "T.mp3"),
-    ("in.flac", {"artist": "Ar", "genre": "Rock", "title": "Ti", "album": "Al",
-                 "date": "2001", "tracknumber": "4"},
-     "%a_%g_%s_%t_%y_%n.flac", "Ar_Rock_Ti_Al_2001_04.flac"),
+    ("in.flac", {"artist": "Ar", "genre": "Rock", "title": "Ti", "album": "Al", "date": "2001",
+                 "tracknumber": "4"}, "%a_%g_%s_%t_%y_%n.flac", "Ar_Rock_Ti_Al_2001_04.flac"),
 ]
 
 
@@ -68,9 +59,7 @@ def test_expansion(vantrel, disc, name, tags, template, expected):
     [path] = make_files(disc, [(name, tags)])
     before = snapshot(disc)
     result = vantrel(["rename", template, path], stdin="y\n")
-    assert result.status == 0, result
-    assert result.stderr == ""
-    assert plan(result) == [f"[ 1] '{path}' -> '{expected}'"]
+    assert (result.status, result.stderr, plan(result)) == (0, "", [f"[ 1] '{path}' -> '{expected}'"]), result
     assert snapshot(disc) == {os.fsencode(expected): before[os.fsencode(name)]}
 
 
@@ -84,142 +73,88 @@ REAL_WORLD = [
     ("in3.mp3", "AC/DC", "Either/Or", "03 AC-DC – Either-Or.mp3"),
     ("in\t4.mp3", "A", "Line\nbreak\x1b[31m", "04 A – Line_break_[31m.mp3"),
     ("in5.mp3", "Ж" * 150, "あ" * 100, "05 " + "Ж" * 60 + " – " + "あ" * 40 + ".mp3"),
-]
+] + [(f"in{n}.mp3", "B", f"T{n}", f"{n:02d} B – T{n}.mp3") for n in range(6, 11)]
 
 
-def test_real_world_titles_make_utf8_names_as_planned(vantrel, disc):
+def test_real_world_titles_make_utf8_names_exactly_as_planned(vantrel, disc):
     if os.pathconf(disc, "PC_NAME_MAX") != 255:
         pytest.skip("the names expected are those of a 255-byte limit")
     make_files(disc, [(old, {"artist": artist, "title": title, "tracknumber": str(n)})
                       for n, (old, artist, title, _) in enumerate(REAL_WORLD, 1)])
     before = snapshot(disc)
-    result = vantrel(["rename", "%n %a – %s.mp3", *[old for old, *_ in REAL_WORLD]],
-                     stdin="y\n", cwd=disc)
+    result = vantrel(["rename", "%n %a – %s.mp3", *[old for old, *_ in REAL_WORLD]], stdin="y\n", cwd=disc)
     assert result.status == 0, result
-    assert result.stdout_bytes.split(b"\n")[2:7] == [
-        f"[ {n}] '{old}' -> '{new}'".replace("\t", "?").encode()
-        for n, (old, _, _, new) in enumerate(REAL_WORLD, 1)]
+    assert result.stdout_bytes.split(b"\n")[2:12] == [
+        f"[{n:2d}] '{old}' -> '{new}'".replace("\t", "?").encode() for n, (old, _, _, new) in enumerate(REAL_WORLD, 1)]
     assert snapshot(disc) == {new.encode(): before[old.encode()] for old, _, _, new in REAL_WORLD}
 
 
 def test_files_stay_in_their_own_directory(vantrel, disc):
     tags = {"artist": "Ar", "album": "Al", "tracknumber": "3"}
     make_files(disc / "rip" / "cd1", [("a.mp3", tags)])
-    make_files(disc, [("b.mp3", dict(tags, tracknumber="4"))])
-    result = vantrel(["rename", "%a/%t/%n.mp3", "rip/cd1/a.mp3", "b.mp3"],
-                     stdin="y\n", cwd=disc)
-    assert result.status == 0, result
-    # The plan shows the name each file gets.
-    assert plan(result) == ["[ 1] 'rip/cd1/a.mp3' -> '03.mp3'", "[ 2] 'b.mp3' -> '04.mp3'"]
-    assert sorted(snapshot(disc)) == [b"04.mp3", b"rip", b"rip/cd1", b"rip/cd1/03.mp3"]
+    make_files(disc, [("b.mp3", dict(tags, tracknumber="4")), ("05.mp3", dict(tags, tracknumber="5"))])
+    result = vantrel(["rename", "%a/%t/%n.mp3", "rip/cd1/a.mp3", "b.mp3", "./05.mp3"], stdin="y\n", cwd=disc)
+    # The plan shows the name each file gets; one that has it already stays.
+    assert (result.status, result.stderr) == (0, ""), result
+    assert plan(result) == ["[ 1] 'rip/cd1/a.mp3' -> '03.mp3'", "[ 2] 'b.mp3' -> '04.mp3'",
+                            "[ 3] './05.mp3' -> '05.mp3'"]
+    assert sorted(snapshot(disc)) == [b"04.mp3", b"05.mp3", b"rip", b"rip/cd1", b"rip/cd1/03.mp3"]
 
 
 # Only the first character counts, y or Y renames; Enter alone asks on.
 @pytest.mark.parametrize("answer,renamed", [
-    (b"y\n", True), (b"Y\n", True), (b"yes\n", True), (b"y", True), (b"\n\n\ny\n", True),
-    (b"n\n", False), (b"x\n", False), (b"ny\n", False), (b"", False),
+    (b"y\n", True), (b"Y\n", True), (b"yes\n", True), (b"\n\n\ny\n", True),
+    (b"n\n", False), (b"ny\n", False), (b"", False),
 ])
 def test_answers(vantrel, disc, answer, renamed):
     [path] = make_files(disc, [("a.mp3", {"title": "New"})])
     result = vantrel(["rename", "%s.mp3", path], stdin=answer)
-    assert result.status == 0, result
-    assert result.stderr == ""
-    assert result.stdout.endswith(PROMPT if renamed else CANCELLED)
+    assert (result.status, result.stderr) == (0, "")
+    assert result.stdout.endswith(PROMPT if renamed else PROMPT + "\nCancelled\n")
     assert os.listdir(disc) == ["New.mp3" if renamed else "a.mp3"]
-
-
-def test_more_than_nine_files(vantrel, disc):
-    specs = [(f"in{n}.mp3", {"tracknumber": str(n), "title": f"T{n}"}) for n in range(1, 11)]
-    paths = make_files(disc, specs)
-    before = snapshot(disc)
-    result = vantrel(["rename", "%n %s.mp3", *map(os.path.basename, paths)], stdin="y\n", cwd=disc)
-    assert result.status == 0, result
-    lines = plan(result)
-    assert lines[0] == "[ 1] 'in1.mp3' -> '01 T1.mp3'"
-    assert lines[8] == "[ 9] 'in9.mp3' -> '09 T9.mp3'"
-    assert lines[9:] == ["[10] 'in10.mp3' -> '10 T10.mp3'"]
-    assert snapshot(disc) == {os.fsencode(f"{n:02d} T{n}.mp3"): before[os.fsencode(f"in{n}.mp3")]
-                              for n in range(1, 11)}
 
 
 def test_template_is_checked_before_files(vantrel, disc):
     [good] = make_files(disc, [("a.mp3", {"title": "T"})])
     missing = disc / "missing.mp3"
     before = snapshot(disc)
-
     result = vantrel(["rename", "no token.mp3", good, missing], stdin="y\n")
-    assert result.status == 4, result
-    assert body(result) == "No valid token found in template.\n"
-    assert result.stderr == ""
-
+    assert (result.status, body(result), result.stderr) == (4, "No valid token found in template.\n", "")
     # With a token, the unusable file stops the command instead.
     result = vantrel(["rename", "%s.mp3", good, missing], stdin="y\n")
-    assert result.status == 3, result
-    assert result.stderr == f"{missing}: File is invalid\n"
-    assert "Rename" not in result.stdout
+    assert (result.status, body(result), result.stderr) == (3, "", f"{missing}: File is invalid\n")
     assert snapshot(disc) == before
 
 
-def test_equal_tags_rename_nothing(vantrel, disc):
-    make_files(disc, [("a.mp3", {"title": "Same", "tracknumber": "1"}),
-                      ("b.mp3", {"title": "Same", "tracknumber": "2"}),
-                      ("c.mp3", {"title": "Other"})])
-    before = snapshot(disc)
-    result = vantrel(["rename", "%s.mp3", "a.mp3", "b.mp3", "c.mp3"], stdin="y\n", cwd=disc)
-    assert result.status == 4, result
-    assert "Rename [yn]" not in result.stdout
-    assert result.stderr == ("a.mp3: './Same.mp3' would be the new name of more than one file\n"
-                             "b.mp3: './Same.mp3' would be the new name of more than one file\n")
-    assert snapshot(disc) == before
-
-
-# An existing target is never replaced: (title of each file, an unrelated
-# entry made first, the template, the errors, where each file ends up).
-TAKEN = {
+# No file is ever replaced or lost: (title of each file, an unrelated entry
+# made first, the template, the errors, where each file ends up).
+REFUSED = {
+    "clash": ({"a.mp3": "Same", "b.mp3": "Same", "c.mp3": "Other"}, None, "%s.mp3",
+              "a.mp3: './Same.mp3' would be the new name of more than one file\n"
+              "b.mp3: './Same.mp3' would be the new name of more than one file\n",
+              {"a.mp3": "a.mp3", "b.mp3": "b.mp3", "c.mp3": "c.mp3"}),
     "unrelated-file": ({"a.mp3": "Taken", "b.mp3": "Free"}, "Taken.mp3", "%s.mp3",
-                       "a.mp3: './Taken.mp3' already exists\n",
-                       {"a.mp3": "a.mp3", "b.mp3": "Free.mp3"}),
+                       "a.mp3: './Taken.mp3' already exists\n", {"a.mp3": "a.mp3", "b.mp3": "Free.mp3"}),
     "swap": ({"a.mp3": "b", "b.mp3": "a"}, None, "%s.mp3",
-             "a.mp3: './b.mp3' already exists\nb.mp3: './a.mp3' already exists\n",
-             {"a.mp3": "a.mp3", "b.mp3": "b.mp3"}),
+             "a.mp3: './b.mp3' already exists\nb.mp3: './a.mp3' already exists\n", {"a.mp3": "a.mp3", "b.mp3": "b.mp3"}),
     # a -> b comes before b -> c in the plan: b still exists when a's turn comes.
     "freed-later": ({"a.mp3": "b", "b.mp3": "c"}, None, "%s.mp3",
                     "a.mp3: './b.mp3' already exists\n", {"a.mp3": "a.mp3", "b.mp3": "c.mp3"}),
-    "directory": ({"a.mp3": "Dir"}, "Dir/inside", "%s", "a.mp3: './Dir' already exists\n",
-                  {"a.mp3": "a.mp3"}),
+    "directory": ({"a.mp3": "Dir"}, "Dir/inside", "%s", "a.mp3: './Dir' already exists\n", {"a.mp3": "a.mp3"}),
+    "no-file-name": ({"a.mp3": "..", "b.mp3": "B"}, None, "%s", "a.mp3: new name does not end in a file name\n",
+                     {"a.mp3": "a.mp3", "b.mp3": "B"}),
 }
 
 
-@pytest.mark.parametrize("titles,other,template,errors,moves", TAKEN.values(), ids=TAKEN.keys())
-def test_an_existing_target_is_never_replaced(vantrel, disc, titles, other, template, errors,
-                                              moves):
+@pytest.mark.parametrize("titles,other,template,errors,moves", REFUSED.values(), ids=REFUSED.keys())
+def test_no_file_is_ever_replaced_or_lost(vantrel, disc, titles, other, template, errors, moves):
     make_files(disc, [(name, {"title": title}) for name, title in titles.items()])
     if other:
         (disc / other).parent.mkdir(exist_ok=True)
         (disc / other).write_bytes(b"not ours")
     before = snapshot(disc)
     result = vantrel(["rename", template, *titles], stdin="y\n", cwd=disc)
-    assert result.status == 4, result
-    assert result.stderr == errors
+    assert (result.status, result.stderr) == (4, errors), result
     expected = {name: data for name, data in before.items() if os.fsdecode(name) not in titles}
     expected.update({os.fsencode(new): before[os.fsencode(old)] for old, new in moves.items()})
     assert snapshot(disc) == expected
-
-
-@pytest.mark.parametrize("artist", ["..", "."])
-def test_a_new_name_without_a_file_name_fails(vantrel, disc, artist):
-    make_files(disc, [("a.mp3", {"artist": artist}), ("b.mp3", {"title": "B"})])
-    before = snapshot(disc)
-    result = vantrel(["rename", "%a%s", "a.mp3", "b.mp3"], stdin="y\n", cwd=disc)
-    assert result.status == 4, result
-    assert result.stderr == "a.mp3: new name does not end in a file name\n"
-    assert snapshot(disc) == {b"a.mp3": before[b"a.mp3"], b"B": before[b"b.mp3"]}
-
-
-def test_a_file_that_already_has_its_name_is_not_an_error(vantrel, disc):
-    make_files(disc, [("Intro.mp3", {"title": "Intro"}), ("b.mp3", {"title": "Outro"})])
-    before = snapshot(disc)
-    result = vantrel(["rename", "x/%s.mp3", "./Intro.mp3", "b.mp3"], stdin="y\n", cwd=disc)
-    assert result.status == 0, result
-    assert result.stderr == ""
-    assert snapshot(disc) == {b"Intro.mp3": before[b"Intro.mp3"], b"Outro.mp3": before[b"b.mp3"]}

@@ -1,4 +1,5 @@
-// setArguments, observed through the calls it makes on a recording CDDBQuery.
+// setArguments, observed through the calls it makes on a CDDBQuery that this
+// binary links in place of the real one and that records every call.
 
 #include <gtest/gtest.h>
 
@@ -6,90 +7,89 @@
 #include <string>
 #include <vector>
 
-#include "RecordingCDDBQuery.h"
+#include "cddb/CDDBQuery.h"
 #include "cli/ParseException.h"
 #include "connection.h"
 
-using Vantrel::CommandLineArguments;
-using Calls = std::vector<std::string>;
-
 namespace {
 
-const std::string DEFAULT_HOST = DEFAULT_CDDB_SERVER;
-const std::string ON = "setCache " + std::to_string(Vantrel::CACHE_MODE_ON);
+std::vector<std::string> calls;
 
-// Arguments of `id` with the protocol, server and port given (an empty
-// server and port 0 stand for flags not given).
-CommandLineArguments given(Vantrel::Protocol protocol, const std::string& server = "", int port = 0) {
-    CommandLineArguments arguments;
-    arguments.command = Vantrel::COMMAND_ID;
-    arguments.protocolGiven = protocol != Vantrel::PROTOCOL_NONE;
-    arguments.protocol = protocol;
-    arguments.serverGiven = !server.empty();
-    arguments.server = server;
-    arguments.portGiven = port != 0;
-    arguments.port = port;
-    return arguments;
-}
-
-// The calls setArguments makes, with http_proxy set to `proxy` (unset when
-// null); a ParseException's message is the last entry.
-Calls apply(const CommandLineArguments& arguments, const char* proxy = nullptr) {
-    if (proxy != nullptr)
-        setenv("http_proxy", proxy, 1);
-    else
-        unsetenv("http_proxy");
-    recordedQueryCalls().clear();
-    Vantrel::CDDBQuery query;
-    try {
-        setArguments(arguments, &query);
-    } catch (const Vantrel::ParseException& error) {
-        recordedQueryCalls().push_back(error.what());
-    }
-    unsetenv("http_proxy");
-    return recordedQueryCalls();
-}
+void record(const std::string& call) { calls.push_back(call); }
 
 } // namespace
 
-TEST(SetArguments, ProtocolServerAndPort) {
-    using namespace Vantrel;
-    // Each protocol's own default port; -s and -p replace the defaults.
-    EXPECT_EQ(apply(given(PROTOCOL_CDDBP)), (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 888", ON}));
-    EXPECT_EQ(apply(given(PROTOCOL_CDDBP, "cddb.example", 8880)), (Calls{"setProtocolCDDBP cddb.example 8880", ON}));
-    EXPECT_EQ(apply(given(PROTOCOL_HTTP)), (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80", ON}));
-    EXPECT_EQ(apply(given(PROTOCOL_HTTP, "", 8080)), (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 8080", ON}));
-    // Without -P no protocol is set, unless -s or -p asks for cddbp.
-    EXPECT_EQ(apply(given(PROTOCOL_NONE)), (Calls{ON}));
-    EXPECT_EQ(apply(given(PROTOCOL_NONE, "cddb.example")), (Calls{"setProtocolCDDBP cddb.example 888", ON}));
-    EXPECT_EQ(apply(given(PROTOCOL_NONE, "", 8880)), (Calls{"setProtocolCDDBP " + DEFAULT_HOST + " 8880", ON}));
+namespace Vantrel {
+
+class CDDBQueryImpl {};
+CDDBQuery::CDDBQuery() = default;
+CDDBQuery::~CDDBQuery() = default;
+void CDDBQuery::setProtocolCDDBP(const std::string& server, unsigned int port) {
+    record("cddbp " + server + " " + std::to_string(port));
 }
-
-TEST(SetArguments, ProxyTakesItsDetailsFromTheEnvironment) {
-    using namespace Vantrel;
-    EXPECT_EQ(apply(given(PROTOCOL_PROXY), "http://user:pass:word@proxy.example:3128"),
-              (Calls{"setProtocolHTTP " + DEFAULT_HOST + " 80 proxy proxy.example 3128 [user] [pass:word]", ON}));
-    // -s and -p name the CDDB server behind the proxy.
-    EXPECT_EQ(apply(given(PROTOCOL_PROXY, "cddb.example", 8000), "http://proxy.example"),
-              (Calls{"setProtocolHTTP cddb.example 8000 proxy proxy.example 8080 [] []", ON}));
-
-    // A proxy problem stops before any setting.
-    EXPECT_EQ(apply(given(PROTOCOL_PROXY)),
-              (Calls{"Parse Exception: You must have the environemnt variable http_proxy"}));
-    EXPECT_EQ(apply(given(PROTOCOL_PROXY), ""), (Calls{"Parse Exception: proxy string must begin http://"}));
-    EXPECT_EQ(apply(given(PROTOCOL_PROXY), "http://user@proxy.example"),
-              (Calls{"Parse Exception: Proxy strings with an @ must contain both a username and a password"}));
+void CDDBQuery::setProtocolHTTP(const std::string& server, unsigned int port) {
+    record("http " + server + " " + std::to_string(port));
 }
+void CDDBQuery::setProtocolHTTP(const std::string& server, unsigned int port, const std::string& proxyServer,
+                                unsigned int proxyPort, const std::string& username, const std::string& password) {
+    record("http " + server + " " + std::to_string(port) + " via " + proxyServer + " " + std::to_string(proxyPort) +
+           " [" + username + "] [" + password + "]");
+}
+void CDDBQuery::setCache(const Cache& mode) { record("cache " + std::to_string(mode)); }
 
-TEST(SetArguments, CacheModeIsTheGivenOneOrOn) {
-    for (Vantrel::Cache mode : {Vantrel::CACHE_MODE_ON, Vantrel::CACHE_MODE_OFF, Vantrel::CACHE_MODE_ONLY}) {
-        CommandLineArguments arguments = given(Vantrel::PROTOCOL_HTTP);
-        arguments.cacheModeGiven = true;
-        arguments.cacheMode = mode;
-        EXPECT_EQ(apply(arguments).back(), "setCache " + std::to_string(mode));
+} // namespace Vantrel
+
+TEST(SetArguments, ProtocolServerPortProxyAndCache) {
+    using namespace Vantrel;
+    const std::string host = DEFAULT_CDDB_SERVER;
+    const struct {
+        Protocol protocol;
+        const char* server; // empty: no -s
+        int port;           // 0: no -p
+        int cache;          // -1: no -c
+        const char* proxy;  // null: no http_proxy
+        std::vector<std::string> calls;
+    } cases[] = {
+        // Each protocol's own default port; -s and -p replace the defaults.
+        {PROTOCOL_CDDBP, "", 0, -1, nullptr, {"cddbp " + host + " 888", "cache 0"}},
+        {PROTOCOL_CDDBP, "cddb.example", 8880, CACHE_MODE_OFF, nullptr, {"cddbp cddb.example 8880", "cache 1"}},
+        {PROTOCOL_HTTP, "", 0, CACHE_MODE_ONLY, nullptr, {"http " + host + " 80", "cache 2"}},
+        {PROTOCOL_HTTP, "", 8080, -1, nullptr, {"http " + host + " 8080", "cache 0"}},
+        // Without -P no protocol is set, unless -s or -p asks for cddbp.
+        {PROTOCOL_NONE, "", 0, -1, nullptr, {"cache 0"}},
+        {PROTOCOL_NONE, "cddb.example", 0, -1, nullptr, {"cddbp cddb.example 888", "cache 0"}},
+        {PROTOCOL_NONE, "", 8880, -1, nullptr, {"cddbp " + host + " 8880", "cache 0"}},
+        // -s and -p name the CDDB server behind the proxy.
+        {PROTOCOL_PROXY, "", 0, -1, "http://user:pass:word@proxy.example:3128",
+         {"http " + host + " 80 via proxy.example 3128 [user] [pass:word]", "cache 0"}},
+        {PROTOCOL_PROXY, "cddb.example", 8000, -1, "http://proxy.example",
+         {"http cddb.example 8000 via proxy.example 8080 [] []", "cache 0"}},
+        // A proxy problem stops before any setting.
+        {PROTOCOL_PROXY, "", 0, -1, nullptr, {"Parse Exception: You must have the environemnt variable http_proxy"}},
+        {PROTOCOL_PROXY, "", 0, -1, "", {"Parse Exception: proxy string must begin http://"}},
+    };
+    for (const auto& c : cases) {
+        CommandLineArguments arguments;
+        arguments.protocolGiven = c.protocol != PROTOCOL_NONE;
+        arguments.protocol = c.protocol;
+        arguments.serverGiven = *c.server != '\0';
+        arguments.server = c.server;
+        arguments.portGiven = c.port != 0;
+        arguments.port = c.port;
+        arguments.cacheModeGiven = c.cache >= 0;
+        // A mode not marked as given does not count.
+        arguments.cacheMode = c.cache >= 0 ? static_cast<Cache>(c.cache) : CACHE_MODE_ONLY;
+        if (c.proxy != nullptr)
+            setenv("http_proxy", c.proxy, 1);
+        else
+            unsetenv("http_proxy");
+        calls.clear();
+        CDDBQuery query;
+        try {
+            setArguments(arguments, &query);
+        } catch (const ParseException& error) {
+            calls.push_back(error.what());
+        }
+        EXPECT_EQ(calls, c.calls) << c.protocol << " " << c.server << " " << c.port;
     }
-    // A mode not marked as given does not count.
-    CommandLineArguments notGiven = given(Vantrel::PROTOCOL_NONE);
-    notGiven.cacheMode = Vantrel::CACHE_MODE_ONLY;
-    EXPECT_EQ(apply(notGiven), (Calls{ON}));
 }

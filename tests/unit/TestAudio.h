@@ -31,41 +31,29 @@ private:
     std::filesystem::path folder;
 };
 
-namespace testaudio {
-
-inline void put16(std::ofstream& out, std::uint16_t value) {
-    const char bytes[] = {static_cast<char>(value & 0xff), static_cast<char>(value >> 8)};
-    out.write(bytes, 2);
-}
-
-inline void put32(std::ofstream& out, std::uint32_t value) {
-    put16(out, static_cast<std::uint16_t>(value & 0xffff));
-    put16(out, static_cast<std::uint16_t>(value >> 16));
-}
-
-} // namespace testaudio
-
-// Writes a real PCM WAV file (8 bits, mono, silence) of exactly sampleFrames
+// Writes a PCM WAV file (8 bits, mono, silence) of exactly sampleFrames
 // frames, so its playing time is sampleFrames / sampleRate seconds exactly.
 inline std::string writeWav(const std::string& path, std::uint32_t sampleFrames, std::uint32_t sampleRate) {
-    using namespace testaudio;
-    std::ofstream out(path, std::ios::binary);
-    out.write("RIFF", 4);
-    put32(out, 36 + sampleFrames + (sampleFrames & 1));
-    out.write("WAVEfmt ", 8);
-    put32(out, 16);
-    put16(out, 1); // PCM
-    put16(out, 1); // mono
-    put32(out, sampleRate);
-    put32(out, sampleRate); // bytes per second
-    put16(out, 1);          // bytes per frame
-    put16(out, 8);          // bits per sample
-    out.write("data", 4);
-    put32(out, sampleFrames);
-    const std::vector<char> silence(sampleFrames, static_cast<char>(0x80));
-    out.write(silence.data(), static_cast<std::streamsize>(silence.size()));
-    out.write("", sampleFrames & 1); // the pad byte of an odd-sized chunk is 0
-    if (!out)
+    std::string bytes;
+    const auto little = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>(value >> (8 * i) & 0xff);
+    };
+    bytes += "RIFF";
+    little(36 + sampleFrames + (sampleFrames & 1), 4);
+    bytes += "WAVEfmt ";
+    little(16, 4);
+    little(1, 2); // PCM
+    little(1, 2); // mono
+    little(sampleRate, 4);
+    little(sampleRate, 4); // bytes per second
+    little(1, 2);          // bytes per frame
+    little(8, 2);          // bits per sample
+    bytes += "data";
+    little(sampleFrames, 4);
+    bytes.append(sampleFrames, '\x80');
+    bytes.append(sampleFrames & 1, '\0'); // the pad byte of an odd-sized chunk is 0
+    if (!(std::ofstream(path, std::ios::binary) << bytes))
         throw std::runtime_error("cannot write " + path);
     return path;
 }
