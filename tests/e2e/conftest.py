@@ -20,35 +20,24 @@ def home(tmp_path):
 @pytest.fixture
 def vantrel(home):
     """vantrel(args, stdin=..., cwd=..., env=...) -> Result, with HOME set to a temporary folder."""
-    def run(args, **kwargs):
-        return run_vantrel(args, home, **kwargs)
-    return run
+    return lambda args, **kwargs: run_vantrel(args, home, **kwargs)
+
+
+def started_servers(server_class):
+    """A function that starts servers of the class; they are stopped after the test."""
+    started = []
+    yield lambda *args, **kwargs: started.append(server_class(*args, **kwargs).start()) or started[-1]
+    for server in started:
+        server.stop()
 
 
 @pytest.fixture
 def cddb_server():
-    """cddb_server(root, mode="normal", proxy_auth=None) -> a started
-    CddbServer (tests/support/cddb_server.py), stopped after the test."""
-    started = []
-
-    def start(root, **options):
-        server = CddbServer(root, **options).start()
-        started.append(server)
-        return server
-    yield start
-    for server in started:
-        server.stop()
+    """cddb_server(root, mode="normal", proxy_auth=None) -> a started CddbServer."""
+    yield from started_servers(CddbServer)
 
 
 @pytest.fixture
 def musicbrainz_server():
-    """musicbrainz_server(answers) -> a started MusicBrainzServer
-    (tests/support/musicbrainz_server.py), stopped after the test."""
-    started = []
-
-    def start(answers):
-        started.append(MusicBrainzServer(answers).start())
-        return started[-1]
-    yield start
-    for server in started:
-        server.stop()
+    """musicbrainz_server(answers) -> a started MusicBrainzServer."""
+    yield from started_servers(MusicBrainzServer)

@@ -55,34 +55,22 @@ def test_truncated_audio_never_crashes(vantrel, tmp_path):
             assert vantrel(["list", cut], timeout=30).status in (0, 3), cut
 
 
-@pytest.fixture
-def shared_tmp():
-    """A folder that an unprivileged user can enter (pytest's own are private)."""
-    folder = tempfile.mkdtemp(prefix="vantrel-")
-    os.chmod(folder, 0o755)
-    yield pathlib.Path(folder)
-    shutil.rmtree(folder)
-
-
-def nobody_can_run():
-    return os.geteuid() == 0 and shutil.which("setpriv")
-
-
-@pytest.mark.skipif(not nobody_can_run(), reason="needs root to run the binary as an unprivileged user")
-def test_read_only_files_are_refused_although_list_only_reads(vantrel, shared_tmp):
-    tmp_path = shared_tmp
-    writable, read_only = (make_audio(tmp_path / name, 1, rate=8000) for name in ("writable.flac", "read-only.flac"))
-    broken = tmp_path / "broken.ogg"
-    broken.write_bytes(b"OggS" + b"\x00" * 200)
-    for path, mode in ((writable, 0o666), (read_only, 0o444), (broken, 0o444)):
-        os.chmod(path, mode)
-    result = vantrel(["list", writable, read_only, broken], cwd=tmp_path,
-                     wrapper=("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"))
-    assert result.status == 3, result
-    # TagLib drops a file it finds invalid, so a broken read-only file is
-    # simply invalid.
-    assert result.stderr == (f"{read_only}: File is read-only\n"
-                             f"{broken}: File is invalid\n")
+@pytest.mark.skipif(os.geteuid() != 0 or not shutil.which("setpriv"),
+                    reason="needs root to run the binary as an unprivileged user")
+def test_read_only_files_are_refused_although_list_only_reads(vantrel):
+    # A folder that an unprivileged user can enter (pytest's own are private).
+    with tempfile.TemporaryDirectory() as name:
+        folder = pathlib.Path(name)
+        os.chmod(folder, 0o755)
+        writable, read_only = (make_audio(folder / name, 1, rate=8000) for name in ("writable.flac", "read-only.flac"))
+        broken = folder / "broken.ogg"
+        broken.write_bytes(b"OggS" + b"\x00" * 200)
+        for path, mode in ((writable, 0o666), (read_only, 0o444), (broken, 0o444)):
+            os.chmod(path, mode)
+        result = vantrel(["list", writable, read_only, broken], cwd=folder,
+                         wrapper=("setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"))
+    # TagLib drops a file it finds invalid, so a broken read-only file is simply invalid.
+    assert (result.status, result.stderr) == (3, f"{read_only}: File is read-only\n{broken}: File is invalid\n"), result
 
 
 def test_two_thousand_files_under_a_low_open_file_limit(vantrel, tmp_path):

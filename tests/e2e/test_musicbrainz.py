@@ -12,7 +12,7 @@ from mutagen.mp4 import MP4
 from mutagen.wave import WAVE
 
 from support.audio import make_audio, read_tags, write_tags
-from support.lookup import contents, unused_port
+from support.discs import contents, unused_port
 from support.runner import body
 
 DATA = os.path.join(os.path.dirname(__file__), "..", "data", "musicbrainz")

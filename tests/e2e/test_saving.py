@@ -7,22 +7,18 @@ import random
 import shutil
 import struct
 import subprocess
+import sys
 import time
 
 import pytest
 from mutagen.flac import FLAC, Picture
 
 from support.audio import decoded, make_audio, read_tags, write_tags
-from support.lookup import contents, expected_tags, make_disc
+from support.discs import Entry, cache_folder, contents, expected_tags, make_disc
 from support.runner import BINARY, body
-from support.xmcd import Entry, cache_folder
 
 ROCK = Entry("Rock Band", "Loud", [("One", 40), ("Two", 40), ("Three", 40)], year=1990, genre="Rock")
 JAZZ = Entry("Jazz Trio", "Soft", [("Uno", 40), ("Dos", 40), ("Tres", 40)], year=1960, genre="Jazz")
-
-
-def leftovers(folder):
-    return [name for name in os.listdir(folder) if ".vantrel-" in name]
 
 
 def start(home, args, answer=None):
@@ -75,40 +71,49 @@ def test_killed_and_simultaneous_runs_leave_every_file_old_or_new(home, tmp_path
         assert process.returncode == 0, (out, err)
         assert out.decode().count("[Tag Saved]") == 3
     assert_whole([ROCK, JAZZ])
-    assert {read_tags(path)["album"] for path in paths} <= {"Loud", "Soft"}
 
 
-def test_a_full_file_system_fails_only_the_file_that_does_not_fit(vantrel, home, tmp_path):
-    disc = Entry("Artist", "Album", [("A", 2), ("B", 2), ("C", 2), ("Big", 8)], year=2001,
-                 genre="Pop")
+# A file size limit makes writes past it fail, as a full disk does.
+FILE_SIZE_LIMIT = (sys.executable, "-c", "import os, resource, sys\n"
+                   "resource.setrlimit(resource.RLIMIT_FSIZE, (int(sys.argv[1]), int(sys.argv[1])))\n"
+                   "os.execv(sys.argv[2], sys.argv[2:])\n")
+
+
+@pytest.mark.parametrize("limit", ["file size", "full disk"])
+def test_a_file_that_does_not_fit_fails_alone_and_stays_as_it_was(vantrel, home, tmp_path, limit):
+    disc = Entry("Artist", "Album", [("A", 2), ("B", 2), ("C", 2), ("Big", 8)], year=2001, genre="Pop")
     disc.write(cache_folder(home), "rock")
     folder = tmp_path / "small"
     folder.mkdir()
-    if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=2m", "tmpfs", folder],
-                      stderr=subprocess.DEVNULL).returncode != 0:
+    mounted = limit == "full disk" and subprocess.run(["mount", "-t", "tmpfs", "-o", "size=2m", "tmpfs", folder],
+                                                      stderr=subprocess.DEVNULL).returncode == 0
+    if limit == "full disk" and not mounted:
         pytest.skip("cannot mount a tmpfs here")
     try:
         paths = make_disc(folder, disc, ("wav",) * 4, rate=22050)
         before, audio = contents(paths), [decoded(path) for path in paths]
-        # Room for one small file's copy at a time, not for two, nor for the big one.
-        free = os.statvfs(folder)
-        room = 3 * os.path.getsize(paths[0]) // 2
-        with open(folder / "filler", "wb") as filler:
-            filler.write(b"\0" * (free.f_bavail * free.f_frsize - room))
+        if mounted:
+            # Room for one small file's copy at a time, not for two, nor for the big one.
+            with open(folder / "filler", "wb") as filler:
+                free = os.statvfs(folder)
+                filler.write(b"\0" * (free.f_bavail * free.f_frsize - 3 * os.path.getsize(paths[0]) // 2))
+            wrapper, error = (), "cannot copy: No space left on device"
+        else:
+            # The big file can still be copied, but its tag cannot grow it.
+            wrapper, error = (*FILE_SIZE_LIMIT, str(os.path.getsize(paths[3]) + 64)), "cannot write: File too large"
 
-        result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
+        result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n", wrapper=wrapper)
 
-        assert result.status == 4, result
+        assert (result.status, result.stderr) == (4, f"{paths[3]}: {error}\n"), result
         assert body(result).endswith(
             "".join(f"{n}: File {path} [Tag Saved]\n" for n, path in enumerate(paths[:3], 1))
             + f"4: File {paths[3]} [Save Failed]\nVantrel: Error: 1 file could not be saved.\n")
-        assert result.stderr == f"{paths[3]}: cannot copy: No space left on device\n"
         assert [read_tags(path) for path in paths[:3]] == [expected_tags(disc, n) for n in (1, 2, 3)]
-        assert contents(paths)[3] == before[3]
-        assert [decoded(path) for path in paths] == audio
-        assert leftovers(folder) == []
+        assert contents(paths)[3] == before[3] and [decoded(path) for path in paths] == audio
+        assert [name for name in os.listdir(folder) if ".vantrel-" in name] == []
     finally:
-        subprocess.run(["umount", folder], check=True)
+        if mounted:
+            subprocess.run(["umount", folder], check=True)
 
 
 def test_what_another_program_wrote_while_the_question_waited_is_kept(home, tmp_path):

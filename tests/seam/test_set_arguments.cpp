@@ -54,11 +54,9 @@ TEST(SetArguments, ProtocolServerPortProxyAndCache) {
         {PROTOCOL_CDDBP, "", 0, -1, nullptr, {"cddbp " + host + " 888", "cache 0"}},
         {PROTOCOL_CDDBP, "cddb.example", 8880, CACHE_MODE_OFF, nullptr, {"cddbp cddb.example 8880", "cache 1"}},
         {PROTOCOL_HTTP, "", 0, CACHE_MODE_ONLY, nullptr, {"http " + host + " 80", "cache 2"}},
-        {PROTOCOL_HTTP, "", 8080, -1, nullptr, {"http " + host + " 8080", "cache 0"}},
         // Without -P no protocol is set, unless -s or -p asks for cddbp.
         {PROTOCOL_NONE, "", 0, -1, nullptr, {"cache 0"}},
         {PROTOCOL_NONE, "cddb.example", 0, -1, nullptr, {"cddbp cddb.example 888", "cache 0"}},
-        {PROTOCOL_NONE, "", 8880, -1, nullptr, {"cddbp " + host + " 8880", "cache 0"}},
         // -s and -p name the CDDB server behind the proxy.
         {PROTOCOL_PROXY, "", 0, -1, "http://user:pass:word@proxy.example:3128",
          {"http " + host + " 80 via proxy.example 3128 [user] [pass:word]", "cache 0"}},

@@ -4,42 +4,18 @@ when `proxy_auth` is given). Entries are served byte for byte from a folder
 laid out as <category>/<discid>. Modes: "normal"; "drop-read", whose read
 answers stop half-way and close the connection; "endless", whose query
 answers never end. `log()` holds one dict per command received: via, command,
-status, and for HTTP hello, credentials and host."""
+status, and for HTTP the hello."""
 
 import base64
 import itertools
 import os
-import random
+import re
 import socket
 import socketserver
 import threading
 import urllib.parse
 
-
-def _dtitle(entry):
-    for line in entry.splitlines():
-        if line.startswith(b"DTITLE="):
-            return line[len(b"DTITLE="):]
-    return b""
-
-
-class _Listener(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-    def __init__(self, handler, owner):
-        self.owner = owner
-        super().__init__(("127.0.0.1", 0), handler, bind_and_activate=False)
-        # vantrel's -p takes ports up to 32767, below the kernel's own range.
-        for port in random.sample(range(20000, 32768), 200):
-            try:
-                self.server_address = ("127.0.0.1", port)
-                self.server_bind()
-                self.server_activate()
-                return
-            except OSError:
-                continue
-        raise OSError("no free port for the test CDDB server")
+from support.runner import start_server
 
 
 class _Handler(socketserver.StreamRequestHandler):
@@ -86,39 +62,32 @@ class _Http(_Handler):
             name, _, value = raw.decode("latin-1").partition(":")
             headers[name.strip().lower()] = value.strip()
         via = "proxy" if "://" in target else "http"
-        url = urllib.parse.urlsplit(target)
-        query = urllib.parse.parse_qs(url.query)
+        query = urllib.parse.parse_qs(urllib.parse.urlsplit(target).query)
+        command, hello = query.get("cmd", [""])[0], query.get("hello", [None])[0]
         authorization = headers.get("proxy-authorization", "")
         credentials = base64.b64decode(authorization[6:]).decode().split(":", 1) if authorization else None
-        details = {"hello": query.get("hello", [None])[0], "credentials": credentials,
-                   "host": url.netloc if via == "proxy" else headers.get("host")}
-        command = query.get("cmd", [""])[0]
         if via == "proxy" and owner.proxy_auth and credentials != list(owner.proxy_auth):
-            owner.record(via, command, 407, **details)
-            return self.send([b"HTTP/1.0 407 Proxy Authentication Required",
-                              b'Proxy-Authenticate: Basic realm="cddb"', b""])
+            owner.record(via, command, 407, hello=hello)
+            return self.send([b"HTTP/1.0 407 Proxy Authentication Required", b'Proxy-Authenticate: Basic realm="cddb"',
+                              b""])
         status, lines, _ = owner.answer(command)
-        owner.record(via, command, status, **details)
+        owner.record(via, command, status, hello=hello)
         self.send(itertools.chain([b"HTTP/1.0 200 OK", b"Content-Type: text/plain", b""], lines))
 
 
 class CddbServer:
     def __init__(self, root, mode="normal", proxy_auth=None):
         self.root, self.mode, self.proxy_auth = str(root), mode, proxy_auth
-        self._log, self._lock, self._listeners = [], threading.Lock(), []
+        self._log, self._lock = [], threading.Lock()
 
     def start(self):
-        for handler in (_Cddbp, _Http):
-            listener = _Listener(handler, self)
-            threading.Thread(target=listener.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
-            self._listeners.append(listener)
-        self.port, self.http_port = (listener.server_address[1] for listener in self._listeners)
+        self._listeners = [start_server(handler, self) for handler in (_Cddbp, _Http)]
+        self.port, self.http_port = (listener.port for listener in self._listeners)
         return self
 
     def stop(self):
         for listener in self._listeners:
-            listener.shutdown()
-            listener.server_close()
+            listener.stop()
 
     def record(self, via, command, status, **details):
         with self._lock:
@@ -146,8 +115,8 @@ class CddbServer:
             if self.mode == "endless":
                 row = f"rock {discid} Endless / Answer".encode()
                 return 210, itertools.chain([b"210 Found exact matches"], itertools.repeat(row)), False
-            rows = [f"{category} {discid} ".encode() + _dtitle(entry) for category in sorted(os.listdir(self.root))
-                    for entry in [self.entry(category, discid)] if entry is not None]
+            rows = [f"{category} {discid} ".encode() + re.search(rb"^DTITLE=(.*?)\r?$", entry, re.M).group(1)
+                    for category in sorted(os.listdir(self.root)) for entry in [self.entry(category, discid)] if entry]
             if len(rows) < 2:
                 return (200, [b"200 " + rows[0]], True) if rows else (202, [b"202 No match"], True)
             return 210, [b"210 Found exact matches, list follows"] + rows + [b"."], True

@@ -1,8 +1,11 @@
 """Runs the vantrel binary under test."""
 
 import os
+import random
 import re
+import socketserver
 import subprocess
+import threading
 
 BINARY = os.path.abspath(os.environ.get("VANTREL_BIN") or os.path.join(
     os.path.dirname(__file__), "..", "..", "build", "vantrel"))
@@ -42,3 +45,26 @@ def run_vantrel(args, home, stdin=b"", cwd=None, env=None, timeout=120, wrapper=
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                cwd=cwd, env=environment, timeout=timeout)
     return Result(completed)
+
+
+class LocalServer(socketserver.ThreadingTCPServer):
+    daemon_threads = allow_reuse_address = True
+
+    def stop(self):
+        self.shutdown()
+        self.server_close()
+
+
+def start_server(handler, owner):
+    """A test server on 127.0.0.1 serving `handler` in a thread until stop();
+    `owner` is there for the handler to reach."""
+    # vantrel's -p takes ports up to 32767, below the kernel's own range.
+    for port in random.sample(range(20000, 32768), 200):
+        try:
+            server = LocalServer(("127.0.0.1", port), handler)
+        except OSError:
+            continue
+        server.owner, server.port = owner, port
+        threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True).start()
+        return server
+    raise OSError("no free port for a test server")

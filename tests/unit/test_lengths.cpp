@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include <taglib/commentsframe.h>
 #include <taglib/id3v2tag.h>
@@ -89,7 +90,6 @@ TEST(Lengths, EncodedTracksKeepTheSourceSampleCount) {
 // The lead-out may fall on 99:59:74 at the latest, whatever the headers claim.
 TEST(Lengths, SetsPastTheEndOfACdAreRefused) {
     TemporaryFolder folder;
-    // Even sample counts: TagLib takes the pad byte of an odd-sized chunk for a sample.
     const std::string full = writeWav(folder.path("full.wav"), 449998 - 150, 75);
     const std::string frame = writeWav(folder.path("frame.wav"), 2, 150);
     FileDisc fits({full, frame});
@@ -118,4 +118,27 @@ TEST(Lengths, SetsPastTheEndOfACdAreRefused) {
             EXPECT_STREQ(error.what(), "The files are too long for one CD: they would end past 99:59:74.");
         }
     }
+}
+
+// Half a frame is 294 samples at 44100 Hz and 320 at 48000 Hz. Each start is
+// rounded from the exact sum of the lengths before it, so halves neither
+// vanish (truncation) nor pile up (summing rounded lengths).
+TEST(Offsets, StartsAreRoundedFromTheExactSumAcrossSampleRates) {
+    TemporaryFolder folder;
+    FileDisc halves({writeWav(folder.path("1.wav"), 294, 44100), writeWav(folder.path("2.wav"), 320, 48000),
+                     writeWav(folder.path("3.wav"), 294, 44100)});
+    const Offsets& offsets = halves.generateOffsets(150);
+    EXPECT_EQ(offsets.frameOffsets, (std::vector<int>{150, 151, 151}));
+    EXPECT_EQ(offsets.length, 2u);
+
+    // 37 s and a third of a frame per file: the third file starts two thirds
+    // of a frame late, which rounds up.
+    FileDisc thirds({writeWav(folder.path("a.wav"), 37 * 44100 + 196, 44100),
+                     writeWav(folder.path("b.wav"), 37 * 44100 + 196, 44100),
+                     writeWav(folder.path("c.wav"), 37 * 44100 + 196, 44100)});
+    EXPECT_EQ(thirds.generateOffsets(150).frameOffsets, (std::vector<int>{150, 150 + 2775, 150 + 5550 + 1}));
+
+    // 288 samples are 0.49 frames, but 7 ms (0.525 frames) counted in milliseconds.
+    FileDisc underHalf({writeWav(folder.path("x.wav"), 288, 44100), writeWav(folder.path("y.wav"), 75, 75)});
+    EXPECT_EQ(underHalf.generateOffsets(150).frameOffsets, (std::vector<int>{150, 150}));
 }

@@ -1,15 +1,45 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
 #include "TestAudio.h"
+#include "files/SafeRename.h"
 #include "files/SafeSave.h"
 
 using namespace Vantrel;
+namespace fs = std::filesystem;
+
+// Renaming is checked end to end; this covers the fallback that only file
+// systems without the no-replace flag reach. Both ways of moving a file
+// refuse every kind of existing target.
+class NoReplaceMove : public ::testing::TestWithParam<int (*)(const std::string&, const std::string&)> {};
+
+TEST_P(NoReplaceMove, MovesOnlyOntoAFreeName) {
+    const auto move = GetParam();
+    TemporaryFolder dir;
+    std::ofstream(dir.path("a")) << "audio";
+    std::ofstream(dir.path("taken")) << "other file";
+    fs::create_directory(dir.path("folder"));
+    fs::create_symlink(dir.path("nowhere"), dir.path("dangling"));
+
+    for (const char* target : {"taken", "folder", "dangling"})
+        EXPECT_EQ(move(dir.path("a"), dir.path(target)), EEXIST) << target;
+    EXPECT_EQ(move(dir.path("missing"), dir.path("free")), ENOENT);
+    EXPECT_TRUE(fs::exists(dir.path("a")) && fs::is_directory(dir.path("folder")) && fs::is_symlink(dir.path("dangling")));
+    EXPECT_EQ(fs::file_size(dir.path("taken")), 10u);
+
+    EXPECT_EQ(move(dir.path("a"), dir.path("free")), 0);
+    EXPECT_FALSE(fs::exists(dir.path("a")));
+    EXPECT_EQ(fs::file_size(dir.path("free")), 5u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RenameAndLinkFallback, NoReplaceMove, ::testing::Values(&renameNoReplace, &moveByLink));
 
 // Another program that rewrites the file while it is being saved (here from
 // within the edit, after the copy was made) makes the save start over from
@@ -17,7 +47,7 @@ using namespace Vantrel;
 // save give up after a few tries and leave the file as that program left it.
 TEST(SafeSave, AFileChangedDuringTheSaveStartsOverAndNoWriteIsLost) {
     TemporaryFolder folder;
-    const std::string path = filesOfSeconds(folder, {3})[0];
+    const std::string path = writeWav(folder.path("3.wav"), 3 * 75, 75);
     const auto otherProgramSetsComment = [&path](const std::string& comment) {
         TagLib::FileRef other(path.c_str(), false);
         other.tag()->setComment(comment);
