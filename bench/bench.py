@@ -22,6 +22,7 @@ the peak resident memory (/usr/bin/time) of both.
 """
 
 import argparse
+import contextlib
 import datetime
 import io
 import os
@@ -271,7 +272,9 @@ def bench_sequence(build, data, pool_folder, names, runs, env, name="sequence", 
     for n in names:
         shutil.copyfile(pool_folder / n, work / n)
 
-    with CddbServer(str(root)) as server:
+    server = CddbServer(str(root)).start()
+    with contextlib.ExitStack() as stack:
+        stack.callback(server.stop)
         def command(program):
             if program == "vantrel":
                 return [vantrel_binary(build), "-c", "off", "-s", "127.0.0.1", "-p", server.port, "sequence", *names]
