@@ -12,6 +12,7 @@
 #include <cddb/cddb.h>
 #include <mpg123.h>
 #include <taglib/id3v2tag.h>
+#include <taglib/flacproperties.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
 
@@ -61,14 +62,20 @@ int main(int argc, char** argv) {
         return 3;
 
     // Frame offsets from the exact playing times (samples, as libmpg123 counts
-    // them from the Info frame of an MP3; the files share one rate), rounded to
-    // the nearest frame; the first at 150.
+    // them from the Info frame of an MP3, or as a FLAC file's header gives
+    // them; the files share one rate), rounded to the nearest frame; the
+    // first at 150.
     std::vector<int> offsets;
     long long samples = 0;
     long long rate = 1;
     auto frames = [&rate](long long count) { return static_cast<int>((2 * 75 * count + rate) / (2 * rate)); };
     for (const baseline::OpenFile& entry : files) {
         offsets.push_back(150 + frames(samples));
+        if (const auto* flac = dynamic_cast<const TagLib::FLAC::Properties*>(entry.ref.audioProperties())) {
+            samples += static_cast<long long>(flac->sampleFrames());
+            rate = flac->sampleRate();
+            continue;
+        }
         mpg123_handle* handle = mpg123_new(nullptr, nullptr);
         mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
         mpg123_frameinfo info;
