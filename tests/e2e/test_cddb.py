@@ -196,7 +196,7 @@ FAULTS = [
     (None, "proxy", ["sequence"], None, "Parse Exception: You must have the environemnt variable http_proxy"),
     ("drop-read", "cddbp", ["sequence"], None, "Query error: libcddb: the connection was closed or timed out"),
     ("drop-read", "http", ["id", "rock", "10028003"], None, "Query error: the server's answer was incomplete"),
-    ("endless", "http", ["sequence"], "1", "Connection error: the server did not finish its answer in 1 s"),
+    ("trickle", "http", ["sequence"], "1", "Connection error: the server did not finish its answer in 1 s"),
     ("endless", "cddbp", ["sequence"], None, "Connection error: the server's answer was too large"),
 ]
 

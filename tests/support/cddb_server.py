@@ -2,9 +2,9 @@
 which is also an HTTP proxy (absolute request URIs; Basic credentials checked
 when `proxy_auth` is given). Entries are served byte for byte from a folder
 laid out as <category>/<discid>. Modes: "normal"; "drop-read", whose read
-answers stop half-way and close the connection; "endless", whose query
-answers never end. `log()` holds one dict per command received: via, command,
-status, and for HTTP the hello."""
+answers stop half-way and close the connection; "endless" and "trickle",
+whose query answers never end, at full speed or a line every 10 ms. `log()`
+holds one dict per command received: via, command, status, and the hello."""
 
 import base64
 import itertools
@@ -13,6 +13,7 @@ import re
 import socket
 import socketserver
 import threading
+import time
 import urllib.parse
 
 from support.runner import start_server
@@ -112,9 +113,11 @@ class CddbServer:
         words = command.split()
         if [word.lower() for word in words[:2]] == ["cddb", "query"] and len(words) >= 3:
             discid = words[2].lower()
-            if self.mode == "endless":
+            if self.mode in ("endless", "trickle"):
                 row = f"rock {discid} Endless / Answer".encode()
-                return 210, itertools.chain([b"210 Found exact matches"], itertools.repeat(row)), False
+                rows = itertools.repeat(row) if self.mode == "endless" else (time.sleep(0.01) or row
+                                                                             for _ in itertools.count())
+                return 210, itertools.chain([b"210 Found exact matches"], rows), False
             rows = [f"{category} {discid} ".encode() + re.search(rb"^DTITLE=(.*?)\r?$", entry, re.M).group(1)
                     for category in sorted(os.listdir(self.root)) for entry in [self.entry(category, discid)] if entry]
             if len(rows) < 2:
