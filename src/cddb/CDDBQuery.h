@@ -1,43 +1,60 @@
 #ifndef VANTREL_CDDB_CDDBQUERY_H
 #define VANTREL_CDDB_CDDBQUERY_H
 
+#include <cddb/cddb.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "cddb/CDDBQueryException.h"
-#include "cli/CommandLineArguments.h"
+#include "cddb/ConnectionSettings.h"
+#include "cddb/IsolatedRun.h"
 #include "disc/Disc.h"
+#include "disc/TableOfContents.h"
+#include "lookup/Database.h"
 
 namespace Vantrel {
 
-class CDDBQueryImpl;
-
-// One CDDB lookup: by category and disc ID, or by track layout. Hides the
-// CDDB library; failures are thrown as CDDBQueryException.
+// CDDB lookups through the CDDB library, over one library connection set up
+// as `Connection` says. Failures are thrown as CDDBQueryException.
 class CDDBQuery {
 public:
-    CDDBQuery();
-    // Track layout: disc length in seconds, track start offsets in frames.
-    CDDBQuery(unsigned int length, const std::vector<int>& offsets);
-    // Category and disc ID.
-    CDDBQuery(const std::string& category, unsigned int discId);
-    virtual ~CDDBQuery();
+    explicit CDDBQuery(const Connection& settings);
+    ~CDDBQuery();
 
     CDDBQuery(const CDDBQuery&) = delete;
     CDDBQuery& operator=(const CDDBQuery&) = delete;
 
-    void query();
-    const std::vector<Disc>& getResults();
-
-    void setProtocolCDDBP(const std::string& server, unsigned int port);
-    void setProtocolHTTP(const std::string& server, unsigned int port);
-    void setProtocolHTTP(const std::string& server, unsigned int port, const std::string& proxyServer,
-                         unsigned int proxyPort, const std::string& username, const std::string& password);
-    void setCache(const Cache& mode);
+    // Every entry the server finds for the table of contents, in its order.
+    std::vector<Disc> discsFor(const TableOfContents& toc);
+    // The entry of a category and disc ID; a category that the library does
+    // not know is read as "misc", with a note.
+    std::vector<Disc> read(const std::string& category, unsigned int discId, const NoteSink& notes);
 
 private:
-    std::unique_ptr<CDDBQueryImpl> impl;
+    struct ConnectionDeleter {
+        void operator()(cddb_conn_t* connection) const { cddb_destroy(connection); }
+    };
+    struct DiscDeleter {
+        void operator()(cddb_disc_t* disc) const { cddb_disc_destroy(disc); }
+    };
+    using DiscPointer = std::unique_ptr<cddb_disc_t, DiscDeleter>;
+
+    void identify();
+    void connectTo(const Connection& settings);
+    void useProxy(const ProxyDetails& proxy);
+    void setCache(Cache mode);
+    static DiscPointer newDisc();
+    std::vector<Disc> run(const std::function<void(RecordSink&)>& work);
+    void readMatch(cddb_disc_t* match, RecordSink& sink);
+    std::string cachePath(cddb_disc_t* disc) const;
+    std::string libraryError(const std::string& prefix) const;
+
+    std::unique_ptr<cddb_conn_t, ConnectionDeleter> connection;
+    // False when the process has no home folder to keep libcddb's cache in.
+    bool cacheUsable = true;
 };
 
 } // namespace Vantrel

@@ -1,19 +1,13 @@
 #ifndef VANTREL_CDDB_CDDBQUERYEXCEPTION_H
 #define VANTREL_CDDB_CDDBQUERYEXCEPTION_H
 
-#include <exception>
-#include <string>
+#include <stdexcept>
 
 namespace Vantrel {
 
-class CDDBQueryException : public std::exception {
+class CDDBQueryException : public std::runtime_error {
 public:
-    explicit CDDBQueryException(const std::string& message) : message(message) {}
-    ~CDDBQueryException() override = default;
-    const char* what() const noexcept override { return message.c_str(); }
-
-private:
-    std::string message;
+    using std::runtime_error::runtime_error;
 };
 
 } // namespace Vantrel

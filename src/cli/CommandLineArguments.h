@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "lookup/LookupSettings.h"
+
 namespace Vantrel {
 
 enum Command : std::int32_t {
@@ -14,24 +16,6 @@ enum Command : std::int32_t {
     COMMAND_RENAME = 3,
     COMMAND_LIST = 4,
     COMMAND_HELP = 5
-};
-
-enum Cache : std::int32_t {
-    CACHE_MODE_ON = 0,
-    CACHE_MODE_OFF = 1,
-    CACHE_MODE_ONLY = 2
-};
-
-enum Protocol : std::int32_t {
-    PROTOCOL_NONE = 0,
-    PROTOCOL_CDDBP = 1,
-    PROTOCOL_HTTP = 2,
-    PROTOCOL_PROXY = 3
-};
-
-enum Database : std::int32_t {
-    DATABASE_CDDB = 0,
-    DATABASE_MUSICBRAINZ = 1
 };
 
 // The parsed command line.
@@ -46,11 +30,11 @@ struct CommandLineArguments {
     bool protocolGiven = false;
     Protocol protocol = PROTOCOL_NONE;
     bool databaseGiven = false;
-    Database database = DATABASE_CDDB;
+    // The name of the database to look discs up in.
+    std::string database = "cddb";
     // For id: the CDDB category, or the MusicBrainz lookup word.
     std::string category;
-    std::uint32_t discId = 0;
-    // For id: the token after the category as typed (a MusicBrainz identifier).
+    // For id: the token after the category as typed.
     std::string discIdText;
     std::vector<std::string> files;
     std::string templateString;

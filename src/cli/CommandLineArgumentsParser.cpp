@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "cli/Databases.h"
+
 namespace Vantrel {
 
 CommandLineArgumentsParser::CommandLineArgumentsParser() : position(tokens.cend()) {}
@@ -40,7 +42,7 @@ bool CommandLineArgumentsParser::acceptEOF() {
 bool CommandLineArgumentsParser::parseArguments() {
     accept(currentToken);
     parseFlags();
-    if (arguments.protocolGiven && arguments.database == DATABASE_MUSICBRAINZ)
+    if (arguments.protocolGiven && !takesProtocol(arguments.database))
         throw ParseException("Protocol applies to CDDB only");
     parseCommand();
     return acceptEOF();
@@ -124,12 +126,9 @@ bool CommandLineArgumentsParser::parseProtocol() {
 }
 
 bool CommandLineArgumentsParser::parseDatabase() {
-    if (currentToken == "cddb")
-        arguments.database = DATABASE_CDDB;
-    else if (currentToken == "musicbrainz")
-        arguments.database = DATABASE_MUSICBRAINZ;
-    else
+    if (!isDatabaseName(currentToken))
         throw ParseException("Unknown database");
+    arguments.database = currentToken;
     arguments.databaseGiven = true;
     accept(currentToken);
     return true;
@@ -180,8 +179,6 @@ bool CommandLineArgumentsParser::parseCDDBCategory() {
 bool CommandLineArgumentsParser::parseCDDBID() {
     if (currentToken.empty())
         throw ParseException("Expected CDDB disc ID");
-    const long long value = std::strtoll(currentToken.c_str(), nullptr, 16);
-    arguments.discId = static_cast<std::uint32_t>(static_cast<unsigned long long>(value));
     arguments.discIdText = currentToken;
     accept(currentToken);
     return true;

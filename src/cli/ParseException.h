@@ -1,19 +1,14 @@
 #ifndef VANTREL_CLI_PARSEEXCEPTION_H
 #define VANTREL_CLI_PARSEEXCEPTION_H
 
-#include <exception>
+#include <stdexcept>
 #include <string>
 
 namespace Vantrel {
 
-class ParseException : public std::exception {
+class ParseException : public std::runtime_error {
 public:
-    explicit ParseException(const std::string& detail) : message("Parse Exception: " + detail) {}
-    ~ParseException() override = default;
-    const char* what() const noexcept override { return message.c_str(); }
-
-private:
-    std::string message;
+    explicit ParseException(const std::string& detail) : std::runtime_error("Parse Exception: " + detail) {}
 };
 
 } // namespace Vantrel

@@ -1,46 +1,17 @@
 #include "files/FileDisc.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 
-#include <taglib/audioproperties.h>
-#include <taglib/mp4file.h>
-#include <taglib/tag.h>
-
-#include "common/Descriptor.h"
-#include "disc/Text.h"
-#include "files/Mp4Atoms.h"
+#include "disc/Assignment.h"
+#include "files/lengths/FileLengths.h"
+#include "files/naming/RenamePlan.h"
+#include "files/saving/SafeSave.h"
+#include "files/set/OpenFiles.h"
+#include "files/tags/TagFields.h"
 
 namespace Vantrel {
 
-namespace {
-
-// An MP4 file whose atoms do not fit would be damaged by the first save.
-bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
-    if (dynamic_cast<TagLib::MP4::File*>(&file) == nullptr)
-        return true;
-    const Descriptor descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
-}
-
-} // namespace
-
-TagLib::String toUTF8String(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
-
-namespace {
-
-// Tag texts are written as UTF-8, the encoding of the terminal.
-std::string terminalText(const TagLib::String& text) { return forTerminal(text.to8Bit(true)); }
-
-} // namespace
-
-FileDisc::FileDisc(const std::vector<std::string>& paths) {
-    files.reserve(paths.size());
-    std::for_each(paths.begin(), paths.end(), InstantiateTagLibFiles(files));
-}
+FileDisc::FileDisc(const std::vector<std::string>& paths) : files(openFiles(paths)) {}
 
 FileDisc::~FileDisc() {
     // The C library keeps open streams newest first; closing them in the
@@ -49,75 +20,118 @@ FileDisc::~FileDisc() {
         files.pop_back();
 }
 
-void InstantiateTagLibFiles::operator()(const std::string& path) {
-    FileDisc::PathFileRef entry;
-    entry.path = path;
-    struct stat info;
-    // Only regular files are opened: TagLib would block forever on a FIFO.
-    if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        const auto identity = std::make_pair(info.st_dev, info.st_ino);
-        const auto known = opened.find(identity);
-        if (known != opened.end()) {
-            entry.fileRef = known->second;
-        } else {
-            entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
-            opened.emplace(identity, entry.fileRef);
-        }
-    }
-    files.push_back(entry);
-}
-
 const std::vector<ProblemFile>& FileDisc::checkFiles() {
-    problemFiles = std::for_each(files.begin(), files.end(), CheckValidity()).problemFiles;
+    problemFiles = problemsOf(files);
     return problemFiles;
 }
 
-void CheckValidity::operator()(const FileDisc::PathFileRef& entry) {
-    ProblemType type = PROBLEM_NONE;
-    TagLib::File* file = entry.fileRef.file();
-    struct stat info;
-    if (file == nullptr || entry.path.empty() || stat(entry.path.c_str(), &info) != 0) {
-        type = PROBLEM_INVALID;
-    } else {
-        if (!file->isValid() || !mp4AtomsFit(*file, entry.path))
-            type = PROBLEM_INVALID;
-        if (file->readOnly())
-            type = type == PROBLEM_INVALID ? PROBLEM_INVALID_AND_READ_ONLY : PROBLEM_READ_ONLY;
+std::vector<FileDetails> FileDisc::details() const {
+    std::vector<FileDetails> listing;
+    for (const OpenFile& file : files)
+        listing.push_back(detailsOf(file));
+    return listing;
+}
+
+const TableOfContents& FileDisc::generateOffsets(int firstOffset) {
+    std::vector<PlayingTime> times;
+    Duration elapsed;
+    for (const OpenFile& file : files) {
+        times.push_back(playingTimeOf(file.fileRef));
+        elapsed += times.back().length;
+        // Durations saturate at 2^64 ticks, some 4e11 frames.
+        if (static_cast<long long>(firstOffset) + static_cast<long long>(elapsed.frames()) > LAST_CD_FRAME)
+            throw TagException("The files are too long for one CD: they would end past 99:59:74.");
     }
-    if (type != PROBLEM_NONE)
-        problemFiles.push_back(ProblemFile{entry.path, type});
+    toc = tableOfContentsOf(times, firstOffset);
+    return toc;
 }
 
-std::string FileDisc::ProblemTypeToString(const ProblemType& type) {
-    switch (type) {
-    case PROBLEM_NONE:
-        return "None";
-    case PROBLEM_READ_ONLY:
-        return "File is read-only";
-    case PROBLEM_INVALID:
-        return "File is invalid";
-    case PROBLEM_INVALID_AND_READ_ONLY:
-        return "File is invalid and read-only";
+std::vector<TagResult> FileDisc::tagByBestFit(const Disc& disc, const TagReport& report) {
+    // Each file's exact length in whole seconds, counted as CDDB counts a
+    // track's: whole frames, then seconds. At most 2^64 ticks: some 5.4e9 s.
+    // Each file goes by the name it was opened under (where a file was named
+    // twice, its first name), taken now: a saved file is closed.
+    std::vector<long long> fileLengths;
+    std::vector<std::string> names;
+    for (const OpenFile& file : files) {
+        fileLengths.push_back(static_cast<long long>(playingTimeOf(file.fileRef).length.frames() / frames_per_second));
+        names.emplace_back(file.fileRef.file()->name());
     }
-    return "";
+    const std::vector<Track>& tracks = disc.getTracks();
+    std::vector<long long> trackLengths;
+    for (const Track& track : tracks)
+        trackLengths.push_back(track.getLength());
+    const std::vector<int> fileOfTrack = assignByLength(trackLengths, fileLengths);
+
+    std::vector<TagResult> results;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        if (fileOfTrack[i] < 0)
+            continue;
+        TagResult result = writeTrack(disc, tracks[i], names[static_cast<std::size_t>(fileOfTrack[i])]);
+        result.number = static_cast<unsigned int>(results.size() + 1);
+        result.matched = true;
+        result.matchedTrack = tracks[i].getName();
+        report(result);
+        results.push_back(result);
+    }
+    return results;
 }
 
-void FileDisc::printDetails(std::ostream& os) {
-    os << "Output format: Artist - Title (Track Number, Year, Genre)" << std::endl << std::endl;
-    std::for_each(files.begin(), files.end(), PrintFileDisc(os));
+std::vector<TagResult> FileDisc::tagByOrder(const Disc& disc, const TagReport& report) {
+    const std::vector<Track>& tracks = disc.getTracks();
+    const std::size_t count = std::min(tracks.size(), files.size());
+    std::vector<TagResult> results;
+    for (std::size_t i = 0; i < count; ++i) {
+        TagResult result = writeTrack(disc, tracks[i], files[i].path);
+        result.number = static_cast<unsigned int>(i + 1);
+        report(result);
+        results.push_back(result);
+    }
+    return results;
 }
 
-void PrintFileDisc::operator()(const FileDisc::PathFileRef& entry) {
-    ++count;
-    const TagLib::AudioProperties* properties = entry.fileRef.isNull() ? nullptr : entry.fileRef.audioProperties();
-    const TagLib::Tag* tag = entry.fileRef.isNull() ? nullptr : entry.fileRef.tag();
-    if (properties == nullptr || tag == nullptr)
-        throw TagException("File, audioProperties or Tag is NULL");
+// Nothing read from the file before the disc question is written back: the
+// edit works on a fresh copy of what the file holds now.
+TagResult FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path) {
+    const SaveOutcome outcome = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+        stripTag(*copy.file());
+        setTag(disc, track, *copy.file());
+    });
+    if (outcome.saved)
+        closeReplaced(path);
+    TagResult result;
+    result.path = path;
+    result.outcome = outcome.saved ? TagResult::SAVED : TagResult::FAILED;
+    result.reason = outcome.problem;
+    return result;
+}
 
-    stream << (count <= 9 ? " " : "") << count << ". " << forTerminal(entry.path) << " (";
-    stream << minutesAndSeconds(static_cast<unsigned int>(properties->length())) << ')' << std::endl;
-    stream << "    " << terminalText(tag->artist()) << " - " << terminalText(tag->title()) << " (" << tag->track()
-           << ", " << tag->year() << ", " << terminalText(tag->genre()) << ')' << std::endl;
+// The replaced file's content lives on while it is open; closing it gives
+// its space back before the next file is copied.
+void FileDisc::closeReplaced(const std::string& path) {
+    const TagLib::File* replaced = nullptr;
+    for (const OpenFile& entry : files)
+        if (entry.path == path && !entry.fileRef.isNull())
+            replaced = entry.fileRef.file();
+    for (OpenFile& entry : files)
+        if (replaced != nullptr && entry.fileRef.file() == replaced)
+            entry.fileRef = TagLib::FileRef();
+}
+
+bool FileDisc::isTemplate(const std::string& templateString) { return holdsToken(templateString); }
+
+const std::vector<OldNameNewName>& FileDisc::generateNewNames(const std::string& templateString) {
+    newNames = planNewNames(files, templateString);
+    return newNames;
+}
+
+std::vector<RenameProblem> FileDisc::findClashes(const std::vector<OldNameNewName>& plan) {
+    return Vantrel::findClashes(plan);
+}
+
+const std::vector<RenameProblem>& FileDisc::renameFiles(const std::vector<OldNameNewName>& plan) {
+    renameProblems = renameAll(plan);
+    return renameProblems;
 }
 
 } // namespace Vantrel

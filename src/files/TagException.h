@@ -1,19 +1,13 @@
 #ifndef VANTREL_FILES_TAGEXCEPTION_H
 #define VANTREL_FILES_TAGEXCEPTION_H
 
-#include <exception>
-#include <string>
+#include <stdexcept>
 
 namespace Vantrel {
 
-class TagException : public std::exception {
+class TagException : public std::runtime_error {
 public:
-    explicit TagException(const std::string& message) : message(message) {}
-    ~TagException() override = default;
-    const char* what() const noexcept override { return message.c_str(); }
-
-private:
-    std::string message;
+    using std::runtime_error::runtime_error;
 };
 
 } // namespace Vantrel

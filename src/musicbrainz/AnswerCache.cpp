@@ -13,8 +13,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
+#include <system_error>
 
 #include "common/Descriptor.h"
 #include "common/Home.h"
@@ -38,30 +38,36 @@ std::string cacheBase() {
     return home.empty() ? "" : home + "/.cache/vantrel";
 }
 
-bool writeAll(int fd, const std::string& text) {
+[[noreturn]] void fail(int error) { throw std::system_error(error, std::generic_category()); }
+
+void writeAll(int fd, const std::string& text) {
     std::size_t written = 0;
     while (written < text.size()) {
         const ssize_t count = write(fd, text.data() + written, text.size() - written);
         if (count < 0 && errno == EINTR)
             continue;
         if (count <= 0)
-            return false;
+            fail(count < 0 ? errno : ENOSPC);
         written += static_cast<std::size_t>(count);
     }
-    return true;
 }
 
-// Writes a temporary file beside path and renames it over path.
-bool replaceAtomically(const std::string& path, const std::string& text) {
+// Writes a temporary file beside path and renames it over path; throws
+// std::system_error, leaving nothing behind, when it cannot.
+void replaceAtomically(const std::string& path, const std::string& text) {
     std::string temporary = path + ".XXXXXX";
     const Descriptor file(mkstemp(temporary.data()));
     if (file.get() < 0)
-        return false;
-    const bool written = writeAll(file.get(), text) && fsync(file.get()) == 0 && fchmod(file.get(), 0644) == 0 &&
-                         std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!written)
+        fail(errno);
+    try {
+        writeAll(file.get(), text);
+        if (fsync(file.get()) != 0 || fchmod(file.get(), 0644) != 0 ||
+            std::rename(temporary.c_str(), path.c_str()) != 0)
+            fail(errno);
+    } catch (const std::system_error&) {
         unlink(temporary.c_str());
-    return written;
+        throw;
+    }
 }
 
 long long now() {
@@ -72,20 +78,19 @@ long long now() {
 
 } // namespace
 
-AnswerCache::AnswerCache() : base(cacheBase()) {}
+AnswerCache::AnswerCache(const NoteSink& notes) : base(cacheBase()), notes(notes) {}
 
 std::string AnswerCache::pathOf(const std::string& name) const { return base + "/musicbrainz/" + name; }
 
-bool AnswerCache::load(const std::string& name, std::string& answer) const {
+std::optional<std::string> AnswerCache::load(const std::string& name) const {
     if (base.empty())
-        return false;
+        return std::nullopt;
     std::ifstream file(pathOf(name), std::ios::binary);
     if (!file)
-        return false;
+        return std::nullopt;
     std::ostringstream text;
     text << file.rdbuf();
-    answer = text.str();
-    return true;
+    return text.str();
 }
 
 void AnswerCache::store(const std::string& name, const std::string& answer) const {
@@ -93,9 +98,12 @@ void AnswerCache::store(const std::string& name, const std::string& answer) cons
         return;
     std::error_code ignored;
     std::filesystem::create_directories(base + "/musicbrainz", ignored);
-    if (!replaceAtomically(pathOf(name), answer))
-        std::cerr << "Vantrel: Warning: cannot store the MusicBrainz answer in " << pathOf(name) << ": "
-                  << std::strerror(errno) << std::endl;
+    try {
+        replaceAtomically(pathOf(name), answer);
+    } catch (const std::system_error& error) {
+        notes("Vantrel: Warning: cannot store the MusicBrainz answer in " + pathOf(name) + ": " +
+              std::strerror(error.code().value()));
+    }
 }
 
 // The time of the last request, in nanoseconds, is the text of a small file
@@ -121,7 +129,7 @@ void AnswerCache::waitForTurn() const {
     }
     const std::string stamp = std::to_string(now()) + "\n";
     if (ftruncate(file.get(), 0) != 0 || pwrite(file.get(), stamp.data(), stamp.size(), 0) < 0)
-        std::cerr << "Vantrel: Warning: cannot record the request time in " << path << std::endl;
+        notes("Vantrel: Warning: cannot record the request time in " + path);
 }
 
 } // namespace Vantrel

@@ -1,7 +1,10 @@
 #ifndef VANTREL_MUSICBRAINZ_ANSWERCACHE_H
 #define VANTREL_MUSICBRAINZ_ANSWERCACHE_H
 
+#include <optional>
 #include <string>
+
+#include "lookup/Database.h"
 
 namespace Vantrel {
 
@@ -11,11 +14,12 @@ namespace Vantrel {
 // without one there is no cache: nothing is found, nothing is stored.
 class AnswerCache {
 public:
-    AnswerCache();
+    // Problems that cost only the cache go to `notes` as warnings.
+    explicit AnswerCache(const NoteSink& notes);
 
     std::string pathOf(const std::string& name) const;
-    // True, with the answer, when one is stored under name.
-    bool load(const std::string& name, std::string& answer) const;
+    // The answer stored under name, if there is one.
+    std::optional<std::string> load(const std::string& name) const;
     // Whole or not at all: a killed run never leaves half an answer. A
     // failure costs only the cached copy and is reported as a warning.
     void store(const std::string& name, const std::string& answer) const;
@@ -26,6 +30,7 @@ public:
 
 private:
     std::string base; // .../vantrel; empty without a home folder
+    NoteSink notes;
 };
 
 } // namespace Vantrel

@@ -1,46 +1,45 @@
 #ifndef VANTREL_MUSICBRAINZ_MUSICBRAINZQUERY_H
 #define VANTREL_MUSICBRAINZ_MUSICBRAINZQUERY_H
 
-#include <memory>
+#include <cstddef>
 #include <string>
 #include <vector>
 
-#include "cli/CommandLineArguments.h"
 #include "disc/Disc.h"
-#include "musicbrainz/MusicBrainzQueryException.h"
+#include "disc/TableOfContents.h"
+#include "lookup/Database.h"
+#include "musicbrainz/MusicBrainzDatabase.h"
 
 namespace Vantrel {
 
-const char* const MUSICBRAINZ_SERVER = "musicbrainz.org";
-const unsigned int MUSICBRAINZ_HTTPS_PORT = 443;
-
-class MusicBrainzQueryImpl;
-
-// One MusicBrainz lookup: by a table of contents, or by a release or disc ID.
-// Hides the web service; failures are thrown as MusicBrainzQueryException.
+// One request to the web service, answered from the cache when it can be,
+// and its answer read into discs. Failures are thrown as
+// MusicBrainzQueryException.
 class MusicBrainzQuery {
 public:
-    // Table of contents: track start offsets and the lead-out, in frames
-    // counted from the start of the disc (the first track at 150).
-    MusicBrainzQuery(const std::vector<int>& offsets, int leadOut);
+    // By the disc ID and table of contents of `toc`.
+    MusicBrainzQuery(const TableOfContents& toc, const MusicBrainzSettings& settings);
     // lookup is "release" (identifier: a release MBID) or "discid"
     // (identifier: a MusicBrainz disc ID).
-    MusicBrainzQuery(const std::string& lookup, const std::string& identifier);
-    virtual ~MusicBrainzQuery();
+    MusicBrainzQuery(const std::string& lookup, const std::string& identifier, const MusicBrainzSettings& settings);
 
-    MusicBrainzQuery(const MusicBrainzQuery&) = delete;
-    MusicBrainzQuery& operator=(const MusicBrainzQuery&) = delete;
-
-    // HTTPS on port 443, plain HTTP on any other; musicbrainz.org:443 by default.
-    void setServer(const std::string& host, unsigned int port);
-    void setCache(const Cache& mode);
-
-    // Finding nothing is no error: the results stay empty.
-    void query();
-    const std::vector<Disc>& getResults();
+    // Finding nothing is no error: the list is empty.
+    std::vector<Disc> query(const NoteSink& notes) const;
 
 private:
-    std::unique_ptr<MusicBrainzQueryImpl> impl;
+    enum class Lookup { TABLE_OF_CONTENTS, DISC_ID, RELEASE };
+
+    std::string url() const;
+    std::string cacheName() const;
+    std::vector<Disc> discsOf(const std::string& answer) const;
+    // The answer's discs, or the error that says where the answer came from.
+    std::vector<Disc> read(const std::string& answer, const std::string& source) const;
+
+    Lookup lookup;
+    std::string identifier; // disc ID or release MBID
+    std::string toc;        // with TABLE_OF_CONTENTS only
+    std::size_t trackCount = 0;
+    MusicBrainzSettings settings;
 };
 
 } // namespace Vantrel

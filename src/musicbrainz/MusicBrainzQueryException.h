@@ -1,19 +1,13 @@
 #ifndef VANTREL_MUSICBRAINZ_MUSICBRAINZQUERYEXCEPTION_H
 #define VANTREL_MUSICBRAINZ_MUSICBRAINZQUERYEXCEPTION_H
 
-#include <exception>
-#include <string>
+#include <stdexcept>
 
 namespace Vantrel {
 
-class MusicBrainzQueryException : public std::exception {
+class MusicBrainzQueryException : public std::runtime_error {
 public:
-    explicit MusicBrainzQueryException(const std::string& message) : message(message) {}
-    ~MusicBrainzQueryException() override = default;
-    const char* what() const noexcept override { return message.c_str(); }
-
-private:
-    std::string message;
+    using std::runtime_error::runtime_error;
 };
 
 } // namespace Vantrel

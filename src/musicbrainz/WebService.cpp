@@ -23,14 +23,16 @@ const char* const CURL_LIBRARY = "libcurl.so.4";
 // is loaded only when a lookup needs it, not at every start of the program.
 class CurlLibrary {
 public:
-    CurlLibrary() : library(dlopen(CURL_LIBRARY, RTLD_NOW | RTLD_LOCAL)) {
-        if (library == nullptr || !resolve(globalInit, "curl_global_init") ||
-            !resolve(globalCleanup, "curl_global_cleanup") || !resolve(easyInit, "curl_easy_init") ||
-            !resolve(easyCleanup, "curl_easy_cleanup") || !resolve(easySetopt, "curl_easy_setopt") ||
-            !resolve(easyPerform, "curl_easy_perform") || !resolve(easyGetinfo, "curl_easy_getinfo") ||
-            !resolve(easyStrerror, "curl_easy_strerror"))
-            throw MusicBrainzQueryException(std::string("Cannot load ") + CURL_LIBRARY +
-                                            ", which MusicBrainz lookups need");
+    CurlLibrary()
+        : library(dlopen(CURL_LIBRARY, RTLD_NOW | RTLD_LOCAL)),
+          globalInit(resolve<decltype(&curl_global_init)>("curl_global_init")),
+          globalCleanup(resolve<decltype(&curl_global_cleanup)>("curl_global_cleanup")),
+          easyInit(resolve<decltype(&curl_easy_init)>("curl_easy_init")),
+          easyCleanup(resolve<decltype(&curl_easy_cleanup)>("curl_easy_cleanup")),
+          easySetopt(resolve<decltype(&curl_easy_setopt)>("curl_easy_setopt")),
+          easyPerform(resolve<decltype(&curl_easy_perform)>("curl_easy_perform")),
+          easyGetinfo(resolve<decltype(&curl_easy_getinfo)>("curl_easy_getinfo")),
+          easyStrerror(resolve<decltype(&curl_easy_strerror)>("curl_easy_strerror")) {
         globalInit(CURL_GLOBAL_DEFAULT);
     }
     // The library itself is never unloaded: the TLS libraries it brought in
@@ -39,23 +41,30 @@ public:
     CurlLibrary(const CurlLibrary&) = delete;
     CurlLibrary& operator=(const CurlLibrary&) = delete;
 
-    decltype(&curl_global_init) globalInit = nullptr;
-    decltype(&curl_global_cleanup) globalCleanup = nullptr;
-    decltype(&curl_easy_init) easyInit = nullptr;
-    decltype(&curl_easy_cleanup) easyCleanup = nullptr;
-    decltype(&curl_easy_setopt) easySetopt = nullptr;
-    decltype(&curl_easy_perform) easyPerform = nullptr;
-    decltype(&curl_easy_getinfo) easyGetinfo = nullptr;
-    decltype(&curl_easy_strerror) easyStrerror = nullptr;
+private:
+    void* library;
+
+public:
+    decltype(&curl_global_init) globalInit;
+    decltype(&curl_global_cleanup) globalCleanup;
+    decltype(&curl_easy_init) easyInit;
+    decltype(&curl_easy_cleanup) easyCleanup;
+    decltype(&curl_easy_setopt) easySetopt;
+    decltype(&curl_easy_perform) easyPerform;
+    decltype(&curl_easy_getinfo) easyGetinfo;
+    decltype(&curl_easy_strerror) easyStrerror;
 
 private:
+    // The loaded library's function of that name; the type comes from
+    // libcurl's header.
     template <typename Function>
-    bool resolve(Function& function, const char* name) {
-        function = reinterpret_cast<Function>(dlsym(library, name));
-        return function != nullptr;
+    Function resolve(const char* name) const {
+        const auto loaded = library == nullptr ? nullptr : reinterpret_cast<Function>(dlsym(library, name));
+        if (loaded == nullptr)
+            throw MusicBrainzQueryException(std::string("Cannot load ") + CURL_LIBRARY +
+                                            ", which MusicBrainz lookups need");
+        return loaded;
     }
-
-    void* library;
 };
 
 size_t appendToBody(char* data, size_t size, size_t count, void* target) {

@@ -4,13 +4,14 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
 #include "TestAudio.h"
-#include "files/SafeRename.h"
-#include "files/SafeSave.h"
+#include "files/naming/SafeRename.h"
+#include "files/saving/SafeSave.h"
 
 using namespace Vantrel;
 namespace fs = std::filesystem;
@@ -18,10 +19,18 @@ namespace fs = std::filesystem;
 // Renaming is checked end to end; this covers the fallback that only file
 // systems without the no-replace flag reach. Both ways of moving a file
 // refuse every kind of existing target.
-class NoReplaceMove : public ::testing::TestWithParam<int (*)(const std::string&, const std::string&)> {};
+class NoReplaceMove : public ::testing::TestWithParam<void (*)(const std::string&, const std::string&)> {};
 
 TEST_P(NoReplaceMove, MovesOnlyOntoAFreeName) {
-    const auto move = GetParam();
+    // The errno value of the move's failure, or 0.
+    const auto move = [](const std::string& from, const std::string& to) {
+        try {
+            GetParam()(from, to);
+            return 0;
+        } catch (const std::system_error& error) {
+            return error.code().value();
+        }
+    };
     TemporaryFolder dir;
     std::ofstream(dir.path("a")) << "audio";
     std::ofstream(dir.path("taken")) << "other file";

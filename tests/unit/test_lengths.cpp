@@ -14,7 +14,7 @@
 
 #include "TestAudio.h"
 #include "files/FileDisc.h"
-#include "files/FileLengths.h"
+#include "files/lengths/FileLengths.h"
 
 using namespace Vantrel;
 
@@ -123,13 +123,13 @@ TEST(Lengths, SetsPastTheEndOfACdAreRefused) {
 // Half a frame is 294 samples at 44100 Hz and 320 at 48000 Hz. Each start is
 // rounded from the exact sum of the lengths before it, so halves neither
 // vanish (truncation) nor pile up (summing rounded lengths).
-TEST(Offsets, StartsAreRoundedFromTheExactSumAcrossSampleRates) {
+TEST(TableOfContentsOfFiles, StartsAreRoundedFromTheExactSumAcrossSampleRates) {
     TemporaryFolder folder;
     FileDisc halves({writeWav(folder.path("1.wav"), 294, 44100), writeWav(folder.path("2.wav"), 320, 48000),
                      writeWav(folder.path("3.wav"), 294, 44100)});
-    const Offsets& offsets = halves.generateOffsets(150);
+    const TableOfContents& offsets = halves.generateOffsets(150);
     EXPECT_EQ(offsets.frameOffsets, (std::vector<int>{150, 151, 151}));
-    EXPECT_EQ(offsets.length, 2u);
+    EXPECT_EQ(offsets.leadOut, 152);
 
     // 37 s and a third of a frame per file: the third file starts two thirds
     // of a frame late, which rounds up.

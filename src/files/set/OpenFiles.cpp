@@ -1,0 +1,112 @@
+#include "files/set/OpenFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include <taglib/mp4file.h>
+#include <taglib/tag.h>
+
+#include "common/Descriptor.h"
+#include "files/TagException.h"
+#include "files/lengths/Mp4Atoms.h"
+
+namespace Vantrel {
+
+namespace {
+
+// An MP4 file whose atoms do not fit would be damaged by the first save.
+bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
+    if (dynamic_cast<TagLib::MP4::File*>(&file) == nullptr)
+        return true;
+    const Descriptor descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
+}
+
+// Opens every path through TagLib; applied with std::for_each.
+class InstantiateTagLibFiles {
+public:
+    explicit InstantiateTagLibFiles(std::vector<OpenFile>& files) : files(files) {}
+
+    void operator()(const std::string& path) {
+        OpenFile entry;
+        entry.path = path;
+        struct stat info;
+        // Only regular files are opened: TagLib would block forever on a FIFO.
+        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            const auto identity = std::make_pair(info.st_dev, info.st_ino);
+            const auto known = opened.find(identity);
+            if (known != opened.end()) {
+                entry.fileRef = known->second;
+            } else {
+                entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
+                opened.emplace(identity, entry.fileRef);
+            }
+        }
+        files.push_back(entry);
+    }
+
+private:
+    std::vector<OpenFile>& files;
+    // Files opened so far, by device and inode.
+    std::map<std::pair<dev_t, ino_t>, TagLib::FileRef> opened;
+};
+
+// Collects the files that cannot be used; applied with std::for_each.
+struct CheckValidity {
+    std::vector<ProblemFile> problemFiles;
+
+    void operator()(const OpenFile& entry) {
+        ProblemType type = PROBLEM_NONE;
+        TagLib::File* file = entry.fileRef.file();
+        struct stat info;
+        if (file == nullptr || entry.path.empty() || stat(entry.path.c_str(), &info) != 0) {
+            type = PROBLEM_INVALID;
+        } else {
+            if (!file->isValid() || !mp4AtomsFit(*file, entry.path))
+                type = PROBLEM_INVALID;
+            if (file->readOnly())
+                type = type == PROBLEM_INVALID ? PROBLEM_INVALID_AND_READ_ONLY : PROBLEM_READ_ONLY;
+        }
+        if (type != PROBLEM_NONE)
+            problemFiles.push_back(ProblemFile{entry.path, type});
+    }
+};
+
+// Tag texts go to the terminal as UTF-8.
+std::string utf8(const TagLib::String& text) { return text.to8Bit(true); }
+
+} // namespace
+
+std::vector<OpenFile> openFiles(const std::vector<std::string>& paths) {
+    std::vector<OpenFile> files;
+    files.reserve(paths.size());
+    std::for_each(paths.begin(), paths.end(), InstantiateTagLibFiles(files));
+    return files;
+}
+
+std::vector<ProblemFile> problemsOf(const std::vector<OpenFile>& files) {
+    return std::for_each(files.begin(), files.end(), CheckValidity()).problemFiles;
+}
+
+FileDetails detailsOf(const OpenFile& file) {
+    const TagLib::AudioProperties* properties = file.fileRef.isNull() ? nullptr : file.fileRef.audioProperties();
+    const TagLib::Tag* tag = file.fileRef.isNull() ? nullptr : file.fileRef.tag();
+    if (properties == nullptr || tag == nullptr)
+        throw TagException("File, audioProperties or Tag is NULL");
+    FileDetails details;
+    details.path = file.path;
+    details.seconds = static_cast<unsigned int>(properties->length());
+    details.artist = utf8(tag->artist());
+    details.title = utf8(tag->title());
+    details.track = tag->track();
+    details.year = tag->year();
+    details.genre = utf8(tag->genre());
+    return details;
+}
+
+} // namespace Vantrel

@@ -1,0 +1,33 @@
+#ifndef VANTREL_FILES_SET_OPENFILES_H
+#define VANTREL_FILES_SET_OPENFILES_H
+
+#include <taglib/fileref.h>
+
+#include <string>
+#include <vector>
+
+#include "files/FileRecords.h"
+
+namespace Vantrel {
+
+// One file of the set as named on the command line, open through TagLib (a
+// null reference when it could not be opened).
+struct OpenFile {
+    std::string path;
+    TagLib::FileRef fileRef;
+};
+
+// Opens every path, in order. Only regular files are opened; a file named
+// twice (under any spelling) shares one open file, so two writers never clash.
+std::vector<OpenFile> openFiles(const std::vector<std::string>& paths);
+
+// The files that cannot be used, and why, in order.
+std::vector<ProblemFile> problemsOf(const std::vector<OpenFile>& files);
+
+// The listing of one file; throws TagException when it has no audio
+// properties or no tag.
+FileDetails detailsOf(const OpenFile& file);
+
+} // namespace Vantrel
+
+#endif
