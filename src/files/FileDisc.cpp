@@ -6,6 +6,7 @@
 #include "files/lengths/FileLengths.h"
 #include "files/naming/RenamePlan.h"
 #include "files/saving/SafeSave.h"
+#include "files/set/DiscFolder.h"
 #include "files/set/OpenFiles.h"
 #include "files/tags/TagFields.h"
 
@@ -19,6 +20,8 @@ FileDisc::~FileDisc() {
     while (!files.empty())
         files.pop_back();
 }
+
+std::vector<std::string> FileDisc::audioFilesIn(const std::string& folder) { return Vantrel::audioFilesIn(folder); }
 
 const std::vector<ProblemFile>& FileDisc::checkFiles() {
     problemFiles = problemsOf(files);

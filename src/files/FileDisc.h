@@ -23,6 +23,8 @@ public:
     using TagReport = std::function<void(const TagResult&)>;
 
     explicit FileDisc(const std::vector<std::string>& paths);
+    // The audio files of a disc's folder, in natural name order.
+    static std::vector<std::string> audioFilesIn(const std::string& folder);
     ~FileDisc();
 
     FileDisc(const FileDisc&) = delete;

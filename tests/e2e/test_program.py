@@ -19,7 +19,7 @@ COMPLETION = SOURCE / "completions" / "vantrel"
 
 
 USAGE_LINES = [
-    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-y] [-F] [-h] "
     "command [command_arguments] file...",
     "",
     "Commands:",
@@ -37,6 +37,8 @@ USAGE_LINES = [
     "* -p port: connect to CDDB server using port (default for cddbp: 888 default for http: 80)",
     "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
     "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)",
+    "* -y: never ask; tag a disc only when exactly one was found for certain",
+    "* -F: embed the release's front cover (MusicBrainz only)",
     "",
 ]
 
