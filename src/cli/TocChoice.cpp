@@ -1,5 +1,6 @@
 #include "cli/TocChoice.h"
 
+#include <functional>
 #include <stdexcept>
 #include <vector>
 
@@ -10,9 +11,11 @@ namespace Vantrel {
 
 namespace {
 
+// A rip log, CUE sheet or FLAC file with a table of contents, or, without
+// one, of a disc that these files cannot be.
 struct FoundSource {
     std::string path;
-    TableOfContents toc;
+    std::optional<TableOfContents> toc;
 };
 
 TableOfContents givenSource(const std::string& path, const FileLengths& lengths) {
@@ -29,27 +32,26 @@ TableOfContents givenSource(const std::string& path, const FileLengths& lengths)
     return toc;
 }
 
-// Every source beside the files and in them that has a table of contents,
-// in the order of preference; a file that is none (any other log) is left out.
+// Reads a source found beside the files; one that is none (any other log)
+// is left out.
+void addFound(const std::string& path, const std::function<TableOfContents()>& read,
+              std::vector<FoundSource>& found) {
+    try {
+        found.push_back(FoundSource{path, read()});
+    } catch (const AnotherDiscError&) {
+        found.push_back(FoundSource{path, std::nullopt});
+    } catch (const TocSourceError&) {
+    }
+}
+
+// The sources beside the files and in them, in the order of preference.
 std::vector<FoundSource> foundSources(const std::string& firstFile, const FileDisc& files,
-                                      const FileLengths& lengths, std::vector<std::string>& otherDiscs) {
+                                      const FileLengths& lengths) {
     std::vector<FoundSource> found;
-    for (const std::string& path : tocSourcesBeside(firstFile)) {
-        try {
-            found.push_back(FoundSource{path, readTocSource(path, lengths)});
-        } catch (const AnotherDiscError&) {
-            otherDiscs.push_back(path);
-        } catch (const TocSourceError&) {
-        }
-    }
-    if (const std::optional<FileCueSheet> sheet = files.firstFlacCueSheet()) {
-        try {
-            found.push_back(FoundSource{sheet->path, tableOfContentsOf(sheet->layout)});
-        } catch (const AnotherDiscError&) {
-            otherDiscs.push_back(sheet->path);
-        } catch (const TocSourceError&) {
-        }
-    }
+    for (const std::string& path : tocSourcesBeside(firstFile))
+        addFound(path, [&] { return readTocSource(path, lengths); }, found);
+    if (const std::optional<FileCueSheet> sheet = files.firstFlacCueSheet())
+        addFound(sheet->path, [&] { return tableOfContentsOf(sheet->layout); }, found);
     return found;
 }
 
@@ -63,27 +65,27 @@ std::optional<TableOfContents> tableOfContentsFromSources(const std::optional<st
         Console::tableOfContentsFrom(*tocFile);
         return toc;
     }
-    std::vector<std::string> otherDiscs;
-    std::vector<FoundSource> agreeing;
-    for (FoundSource& source : foundSources(firstFile, files, lengths, otherDiscs)) {
-        if (describesFiles(source.toc, lengths.given))
-            agreeing.push_back(std::move(source));
-        else
-            otherDiscs.push_back(source.path);
-    }
+    const std::vector<FoundSource> found = foundSources(firstFile, files, lengths);
+    std::vector<const FoundSource*> agreeing;
+    for (const FoundSource& source : found)
+        if (source.toc && describesFiles(*source.toc, lengths.given))
+            agreeing.push_back(&source);
     if (agreeing.empty()) {
-        for (const std::string& path : otherDiscs)
-            Console::describesAnotherDisc(path);
+        for (const FoundSource& source : found)
+            Console::describesAnotherDisc(source.path);
         return std::nullopt;
     }
-    for (const FoundSource& source : agreeing) {
-        if (!sameDisc(source.toc, agreeing.front().toc)) {
-            Console::sourcesDiffer(agreeing.front().path, source.path);
+    // A log and a CUE sheet of one rip agree; sources that do not are of
+    // different rips, and neither can be trusted over the other.
+    const FoundSource& first = *agreeing.front();
+    for (const FoundSource* source : agreeing) {
+        if (!sameDisc(*source->toc, *first.toc)) {
+            Console::sourcesDiffer(first.path, source->path);
             return std::nullopt;
         }
     }
-    Console::tableOfContentsFrom(agreeing.front().path);
-    return agreeing.front().toc;
+    Console::tableOfContentsFrom(first.path);
+    return first.toc;
 }
 
 } // namespace Vantrel
