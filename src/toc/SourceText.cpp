@@ -1,6 +1,9 @@
 #include "toc/SourceText.h"
 
+#include <fcntl.h>
 #include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -25,10 +28,28 @@ struct IconvCloser {
     void operator()(iconv_t converter) const { iconv_close(converter); }
 };
 
-std::string contentOf(const std::string& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+// Opening does not wait for a FIFO's writer; only a regular file is read.
+std::unique_ptr<std::FILE, FileCloser> openRegularFile(const std::string& path) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
         throw TocSourceError(std::strerror(errno));
+    std::unique_ptr<std::FILE, FileCloser> file(fdopen(descriptor, "rb"));
+    if (!file) {
+        close(descriptor);
+        throw TocSourceError(std::strerror(errno));
+    }
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0)
+        throw TocSourceError(std::strerror(errno));
+    if (S_ISDIR(status.st_mode))
+        throw TocSourceError(std::strerror(EISDIR));
+    if (!S_ISREG(status.st_mode))
+        throw TocSourceError("it is not a regular file");
+    return file;
+}
+
+std::string contentOf(const std::string& path) {
+    const std::unique_ptr<std::FILE, FileCloser> file = openRegularFile(path);
     std::string content;
     char buffer[65536];
     while (const std::size_t count = std::fread(buffer, 1, sizeof buffer, file.get())) {

@@ -82,3 +82,19 @@ TEST(TocSources, RealLogsAndCueSheetsGiveTheirDiscsIdentifiers) {
         EXPECT_EQ(musicBrainzDiscIdOf(toc).id, c.musicBrainzId) << c.file;
     }
 }
+
+// A file may be up to 3 s longer or shorter than its track; a data track
+// needs no file, and only one after the audio makes an enhanced CD.
+TEST(TocSources, WhatDescribesTheFilesAndWhatNoDiscHas) {
+    const TableOfContents enhanced = tableOfContentsOf(TrackLayout{{{150, true}, {1200, true}, {14000, false}}, 15000});
+    EXPECT_EQ(enhanced.leadOut, 14000 - SESSION_GAP_FRAMES);
+    EXPECT_EQ(enhanced.allFrameOffsets(), (std::vector<int>{150, 1200, 14000}));
+    EXPECT_TRUE(describesFiles(enhanced, timesOf({1050 + 225, 2600 - 1200 - 225})));
+    EXPECT_FALSE(describesFiles(enhanced, timesOf({1050 + 226, 1400})));
+    EXPECT_FALSE(describesFiles(enhanced, timesOf({1050, 1400, 1000})));
+
+    EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, false}, {1200, true}}, 3000}), AnotherDiscError);
+    EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, true}, {1200, false}, {2000, true}}, 3000}), TocSourceError);
+    EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, true}, {1200, false}}, 3000}), TocSourceError);
+    EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, true}, {150, true}}, 3000}), TocSourceError);
+}
