@@ -92,6 +92,8 @@ TEST(TocSources, WhatDescribesTheFilesAndWhatNoDiscHas) {
     EXPECT_TRUE(describesFiles(enhanced, timesOf({1050 + 225, 2600 - 1200 - 225})));
     EXPECT_FALSE(describesFiles(enhanced, timesOf({1050 + 226, 1400})));
     EXPECT_FALSE(describesFiles(enhanced, timesOf({1050, 1400, 1000})));
+    // Exact: no nearby table of contents is tried.
+    EXPECT_TRUE(nearbyTablesOfContents(enhanced, 16).empty());
 
     EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, false}, {1200, true}}, 3000}), AnotherDiscError);
     EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, true}, {1200, false}, {2000, true}}, 3000}), TocSourceError);
