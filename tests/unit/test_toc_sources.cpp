@@ -94,6 +94,9 @@ TEST(TocSources, WhatDescribesTheFilesAndWhatNoDiscHas) {
     EXPECT_FALSE(describesFiles(enhanced, timesOf({1050, 1400, 1000})));
     // Exact: no nearby table of contents is tried.
     EXPECT_TRUE(nearbyTablesOfContents(enhanced, 16).empty());
+    // A CUE sheet of the same rip that leaves the data track out agrees.
+    EXPECT_TRUE(sameDisc(enhanced, tableOfContentsOf(TrackLayout{{{150, true}, {1200, true}}, 2600})));
+    EXPECT_FALSE(sameDisc(enhanced, tableOfContentsOf(TrackLayout{{{150, true}, {1200, true}}, 2601})));
 
     EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, false}, {1200, true}}, 3000}), AnotherDiscError);
     EXPECT_THROW(tableOfContentsOf(TrackLayout{{{150, true}, {1200, false}, {2000, true}}, 3000}), TocSourceError);
