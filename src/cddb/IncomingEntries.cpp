@@ -1,0 +1,66 @@
+#include "cddb/IncomingEntries.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "common/Descriptor.h"
+
+namespace Vantrel {
+
+namespace fs = std::filesystem;
+
+IncomingEntries::IncomingEntries(const std::string& cacheFolder) : cacheFolder(cacheFolder) {
+    std::error_code ignored;
+    fs::create_directories(cacheFolder, ignored);
+    // Hidden, and no category name: the library never reads it as a category.
+    std::vector<char> name(cacheFolder.begin(), cacheFolder.end());
+    const std::string suffix = "/.vantrel-XXXXXX";
+    name.insert(name.end(), suffix.begin(), suffix.end());
+    name.push_back('\0');
+    if (mkdtemp(name.data()) != nullptr)
+        privateFolder = std::string(name.data());
+}
+
+IncomingEntries::~IncomingEntries() {
+    std::error_code ignored;
+    if (privateFolder)
+        fs::remove_all(*privateFolder, ignored);
+}
+
+// An entry that cannot be moved stays out of the cache: the next run asks again.
+void IncomingEntries::keep() {
+    if (!privateFolder)
+        return;
+    std::error_code error;
+    for (fs::directory_iterator category(*privateFolder, error), end; !error && category != end;
+         category.increment(error)) {
+        const fs::path target = fs::path(cacheFolder) / category->path().filename();
+        std::error_code ignored;
+        fs::create_directories(target, ignored);
+        std::error_code listing;
+        for (fs::directory_iterator entry(category->path(), listing); !listing && entry != end;
+             entry.increment(listing))
+            fs::rename(entry->path(), target / entry->path().filename(), ignored);
+    }
+}
+
+std::optional<std::string> unusableCacheFile(const std::string& path) {
+    // Without blocking, should something other than a file sit there.
+    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (file.get() < 0 && errno == ENOENT)
+        return std::nullopt;
+    struct stat info;
+    if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return "unreadable";
+    if (info.st_size == 0)
+        return "empty";
+    return std::nullopt;
+}
+
+} // namespace Vantrel
