@@ -276,7 +276,7 @@ void CDDBQuery::healCache(unsigned int discId, const NoteSink& notes) {
         const std::optional<std::string> fault = faultOfCachedEntry(path, entry.get());
         if (!fault)
             continue;
-        if (std::remove(path.c_str()) == 0) {
+        if (std::remove(path.c_str()) == 0 || errno == ENOENT) {
             notes("Vantrel: deleted the " + *fault + " cache entry " + path);
         } else {
             notes("Vantrel: cannot delete the " + *fault + " cache entry " + path + ": " + std::strerror(errno));

@@ -1,15 +1,13 @@
 #include "cddb/IncomingEntries.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <vector>
-
-#include "common/Descriptor.h"
 
 namespace Vantrel {
 
@@ -51,12 +49,11 @@ void IncomingEntries::keep() {
 }
 
 std::optional<std::string> unusableCacheFile(const std::string& path) {
-    // Without blocking, should something other than a file sit there.
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0 && errno == ENOENT)
-        return std::nullopt;
     struct stat info;
-    if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<std::string>("unreadable");
+    // Something other than a file could block the reader.
+    if (!S_ISREG(info.st_mode) || access(path.c_str(), R_OK) != 0)
         return "unreadable";
     if (info.st_size == 0)
         return "empty";
