@@ -2,6 +2,7 @@
 #define VANTREL_CLI_COMMANDLINEARGUMENTS_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct CommandLineArguments {
     bool databaseGiven = false;
     // The name of the database to look discs up in.
     std::string database = "cddb";
+    // For sequence: the rip log or CUE sheet given with -t.
+    std::optional<std::string> tocFile;
     // -y: never ask; -F: embed the release's front cover.
     bool unattended = false;
     bool frontCover = false;

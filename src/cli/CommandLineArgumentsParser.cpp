@@ -88,6 +88,10 @@ bool CommandLineArgumentsParser::parseFlag() {
         accept(currentToken);
         return parseDatabase();
     }
+    if (currentToken == "-t") {
+        accept(currentToken);
+        return parseTocFile();
+    }
     if (currentToken == "-y") {
         arguments.unattended = true;
         accept(currentToken);
@@ -153,6 +157,14 @@ bool CommandLineArgumentsParser::parseDatabase() {
         throw ParseException("Unknown database");
     arguments.database = currentToken;
     arguments.databaseGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseTocFile() {
+    if (currentToken.empty())
+        throw ParseException("Expected table of contents file");
+    arguments.tocFile = currentToken;
     accept(currentToken);
     return true;
 }

@@ -9,6 +9,7 @@
 #include "cli/Console.h"
 #include "cli/Databases.h"
 #include "cli/DiscSearch.h"
+#include "cli/TocChoice.h"
 #include "files/FileDisc.h"
 
 namespace Vantrel {
@@ -52,7 +53,7 @@ struct Found {
     bool certain = false;
 };
 
-Found lookUp(const CommandLineArguments& arguments, FileDisc& fileDisc) {
+Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile, FileDisc& fileDisc) {
     const LookupSettings settings = lookupSettingsOf(arguments);
     if (arguments.command == COMMAND_ID) {
         // The user named the disc: the list is all there is to choose from.
@@ -62,7 +63,9 @@ Found lookUp(const CommandLineArguments& arguments, FileDisc& fileDisc) {
         found.certain = true;
         return found;
     }
-    const TableOfContents& toc = fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
+    const std::optional<TableOfContents> exact =
+        tableOfContentsFromSources(arguments.tocFile, firstFile, fileDisc);
+    const TableOfContents& toc = exact ? *exact : fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
     const std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
     const SearchResult search = searchByTableOfContents(*database, toc, settings.cacheMode != CACHE_MODE_ONLY);
     if (search.adjustment)
@@ -102,7 +105,7 @@ DiscResult runLookup(const CommandLineArguments& arguments, const std::vector<st
         return {EXIT_PROBLEM_FILES};
 
     try {
-        const Found found = lookUp(arguments, fileDisc);
+        const Found found = lookUp(arguments, files.front(), fileDisc);
         Console::discs(found.discs);
         if (found.discs.empty()) {
             Console::noResults();
@@ -138,13 +141,18 @@ DiscResult runRename(const CommandLineArguments& arguments, const std::vector<st
 }
 
 DiscResult runDisc(const CommandLineArguments& arguments, const std::vector<std::string>& files) {
-    switch (arguments.command) {
-    case COMMAND_LIST:
-        return runList(files);
-    case COMMAND_RENAME:
-        return runRename(arguments, files);
-    default:
-        return runLookup(arguments, files);
+    try {
+        switch (arguments.command) {
+        case COMMAND_LIST:
+            return runList(files);
+        case COMMAND_RENAME:
+            return runRename(arguments, files);
+        default:
+            return runLookup(arguments, files);
+        }
+    } catch (const TooManyOpenFiles& error) {
+        Console::error(error.what());
+        return {EXIT_PROBLEM_FILES};
     }
 }
 
