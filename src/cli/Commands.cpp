@@ -29,6 +29,9 @@ LookupSettings lookupSettingsOf(const CommandLineArguments& arguments) {
     settings.server = arguments.serverGiven ? arguments.server : std::string();
     settings.port = arguments.portGiven ? static_cast<unsigned int>(arguments.port) : 0;
     settings.protocol = arguments.protocol;
+    // An unattended run must know every disc the server has, not only the
+    // one the cache kept from an earlier choice.
+    settings.serverFirst = arguments.unattended;
     return settings;
 }
 
@@ -70,8 +73,12 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
     const SearchResult search = searchByTableOfContents(*database, toc, settings.cacheMode != CACHE_MODE_ONLY);
     if (search.adjustment)
         Console::foundWithAdjustment(*search.adjustment);
-    // Found by the exact disc ID of exact lengths, not by a search around estimates.
-    return Found{search.discs, toc.exact() && !search.adjustment};
+    // Found by the exact disc ID of exact lengths, not by a search around
+    // estimates, and confirmed by the server when it was asked.
+    const bool certain = toc.exact() && !search.adjustment &&
+                         std::none_of(search.discs.begin(), search.discs.end(),
+                                      [](const Disc& disc) { return disc.isUnconfirmed(); });
+    return Found{search.discs, certain};
 }
 
 // The disc to write: the user's choice, or with -y the one disc found for

@@ -21,7 +21,7 @@ struct DatabaseChoice {
 const DatabaseChoice DATABASES[] = {
     {"cddb", true, false,
      [](const LookupSettings& s, const NoteSink& notes) {
-         return openCddb(CddbSettings{s.cacheMode, s.server, s.port, s.protocol}, notes);
+         return openCddb(CddbSettings{s.cacheMode, s.server, s.port, s.protocol, s.serverFirst}, notes);
      }},
     {"musicbrainz", false, true,
      [](const LookupSettings& s, const NoteSink& notes) {

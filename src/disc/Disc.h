@@ -52,6 +52,11 @@ public:
     const std::string& getReleaseId() const { return releaseId; }
     const std::string& getMusicBrainzDiscId() const { return musicBrainzDiscId; }
 
+    // Taken from the cache because the server could not be reached, so that
+    // it may not be all the server knows.
+    void markUnconfirmed() { unconfirmed = true; }
+    bool isUnconfirmed() const { return unconfirmed; }
+
 private:
     std::string title;
     std::string artist;
@@ -60,6 +65,7 @@ private:
     std::vector<Track> tracks;
     std::string releaseId;
     std::string musicBrainzDiscId;
+    bool unconfirmed = false;
 };
 
 } // namespace Vantrel

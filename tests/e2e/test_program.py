@@ -152,7 +152,8 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
 CASES = [
     # (words on the line, the last one being completed) -> expected candidates
     (["vantrel", ""], ["id", "sequence", "rename", "list", "help"]),
-    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-h"]),
+    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-y", "-F", "-h"]),
+    (["vantrel", "-y", "-F", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-t", "n"], ["notes.txt"]),
     (["vantrel", "-t", "notes.txt", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-d", ""], ["cddb", "musicbrainz"]),
