@@ -190,3 +190,113 @@ def test_id_with_an_unknown_lookup_word(vantrel, tmp_path):
     path = make_audio(tmp_path / "a.wav", 1)
     result = vantrel(["-d", "musicbrainz", "id", "label", SPLIT_ID, path])
     assert (result.status, body(result)) == (4, "Vantrel: Error: Unknown MusicBrainz lookup: label\n")
+
+
+def test_a_match_by_lengths_offers_only_near_discs(vantrel, musicbrainz_server, tmp_path):
+    # A rip whose fourth track is a second too long: its disc ID is no disc's.
+    frames = [n + 75 if i == 3 else n for i, n in enumerate(SUMMER_FRAMES)]
+    paths = [make_audio(tmp_path / f"{n:02d}.wav", length / 75, rate=750) for n, length in enumerate(frames, 1)]
+    # Another disc of ten tracks, one of them 51 s off.
+    far = copy.deepcopy(SUMMER)
+    far["id"], far["title"] = "f0000000-0000-4000-8000-000000000000", "The Other Disc"
+    far["media"][0]["tracks"][0]["length"] += 51000
+    server = musicbrainz_server({})
+    server.default = (200, {"release-count": 30, "release-offset": 0, "releases": [far, SUMMER]})
+
+    result = vantrel([*musicbrainz(server), "-c", "off", "sequence", *paths], stdin="1\n")
+
+    assert result.status == 0, result
+    assert body(result).startswith("[ 1] Various Artists - A Hot Summer Night in ’59 (Year: 0 Genre: ) "
+                                   "(fuzzy match, lengths off by 1.0 s in all)\n" + SUMMER_MEDIUM
+                                   + track_lines(SUMMER["media"][0]["tracks"]) + "Which disc [1-1] ? 1: File ")
+    assert result.stderr == "Vantrel: MusicBrainz knows 30 releases for this disc; showing the first 2\n"
+    # The files' disc ID is not the release's: none is written.
+    track = SUMMER["media"][0]["tracks"][0]
+    assert identifiers(paths[0]) == [SUMMER_ID, track["id"], track["recording"]["id"], None]
+
+    server.default = (200, {"release-count": 1, "release-offset": 0, "releases": [far]})
+    nothing_near = vantrel([*musicbrainz(server), "-c", "off", "sequence", *paths])
+    assert (nothing_near.status, body(nothing_near)) == (2, "No results.\n")
+
+
+def test_the_cache_keeps_servers_apart_renews_old_answers_and_heals(vantrel, home, musicbrainz_server, tmp_path):
+    path = make_audio(tmp_path / "a.wav", 1, rate=8000)
+    first, second = (musicbrainz_server({f"/ws/2/release/{SPLIT_ID}": (200, SPLIT)}) for _ in range(2))
+
+    def run(server, *cache):
+        return vantrel([*musicbrainz(server), *cache, "id", "release", SPLIT_ID, path], stdin="1\n")
+
+    def entry(server, days_old=None):
+        stored = cache_of(home, server) / f"release-{SPLIT_ID}.json"
+        if days_old is not None:
+            then = time.time() - days_old * 86400
+            os.utime(stored, (then, then))
+        return stored
+
+    # One server's answer is not another's.
+    assert [run(server).status for server in (first, second)] == [0, 0]
+    assert (len(first.requests), len(second.requests)) == (1, 1)
+    # An answer is asked for again once it is 30 days old.
+    entry(first, days_old=29)
+    assert run(first).status == 0 and len(first.requests) == 1
+    entry(first, days_old=31)
+    assert run(first).status == 0 and len(first.requests) == 2
+    assert time.time() - os.path.getmtime(entry(first)) < 86400
+    # If the server cannot be reached, the old answer serves, with a note;
+    # -c only takes any age.
+    entry(first, days_old=31)
+    first.stop()
+    offline = run(first)
+    assert offline.status == 0, offline
+    assert offline.stderr.startswith("Vantrel: MusicBrainz could not be asked again (No answer from MusicBrainz: ")
+    assert offline.stderr.endswith("); using its answer stored 31 days ago\n")
+    assert (run(first, "-c", "only").stderr, run(first, "-c", "only").status) == ("", 0)
+    # A damaged entry is deleted, with a note, and asked for again; under -c
+    # only it is deleted and nothing is found.
+    entry(second).write_text('{"id": "cut sho')
+    healed = run(second)
+    assert healed.status == 0 and len(second.requests) == 2, healed
+    assert healed.stderr.startswith(f"Vantrel: deleted the damaged MusicBrainz answer stored in {entry(second)} (")
+    entry(second).write_text("")
+    offline_only = run(second, "-c", "only")
+    assert (offline_only.status, body(offline_only)) == (2, "No results.\n")
+    assert not entry(second).exists()
+
+
+def test_a_busy_server_is_waited_for_and_a_moved_answer_followed(vantrel, musicbrainz_server, tmp_path):
+    path = make_audio(tmp_path / "a.wav", 1, rate=8000)
+    busy = (503, {"error": "Your requests are exceeding the allowable rate limit."}, {"Retry-After": "1"})
+    server = musicbrainz_server({f"/ws/2/release/{SPLIT_ID}": [busy, (200, SPLIT)],
+                                 f"/ws/2/release/{SUMMER_ID}": (301, b"", {"Location": f"/moved/{SUMMER_ID}"}),
+                                 f"/moved/{SUMMER_ID}": (200, SUMMER)})
+    for release in (SPLIT_ID, SUMMER_ID):
+        result = vantrel([*musicbrainz(server), "-c", "off", "id", "release", release, path], stdin="1\n")
+        assert (result.status, result.stderr) == (0, ""), result
+    assert [request["path"] for request in server.requests] == [
+        f"/ws/2/release/{SPLIT_ID}", f"/ws/2/release/{SPLIT_ID}", f"/ws/2/release/{SUMMER_ID}", f"/moved/{SUMMER_ID}"]
+
+
+def test_absurd_numbers_and_stamps_are_refused_or_ignored(vantrel, home, musicbrainz_server, tmp_path):
+    path = make_audio(tmp_path / "a.wav", 1, rate=8000)
+    server = musicbrainz_server({})
+    stamp = home / ".cache" / "vantrel" / "musicbrainz-last-request"
+    stamp.parent.mkdir(parents=True)
+
+    def run(tracks, last_request):
+        server.default = (200, {"id": SPLIT_ID, "title": "T", "media": [{"position": 1, "tracks": tracks}]})
+        stamp.write_text(last_request)
+        return vantrel([*musicbrainz(server), "id", "release", SPLIT_ID, path], stdin="1\n")
+
+    # Numbers too large for any conversion; a stamp of the largest and the
+    # smallest time the file can hold is ignored and replaced by the right one.
+    for track, last_request, text in (({"length": 1e300}, str(2 ** 63 - 1), '"length" is 1e+300'),
+                                      ({"position": -1e300}, str(-2 ** 63), '"position" is -1e+300')):
+        result = run([track], last_request)
+        assert (result.status, body(result)) == (
+            4, f"Vantrel: Error: The answer of MusicBrainz is not the answer expected: {text}, out of range\n")
+        assert 0 < int(stamp.read_text()) <= time.time_ns()
+    # A medium without tracks is no disc, and an answer without a disc is not kept.
+    for _ in range(2):
+        result = run([], "0")
+        assert (result.status, body(result)) == (2, "No results.\n")
+    assert len(server.requests) == 4
