@@ -5,6 +5,7 @@ from CDDB, then from MusicBrainz, read back with mutagen, per tag family."""
 import json
 import os
 
+import mutagen
 import pytest
 from mutagen.flac import FLAC, Picture
 from mutagen.id3 import APIC, ID3, TXXX, UFID, Frames
@@ -173,3 +174,22 @@ def test_a_foreign_identity_is_replaced_whole(vantrel, home, musicbrainz_server,
     track = min(SUMMER["media"][0]["tracks"], key=lambda t: t["length"])
     assert fields(path, fmt) == present(summer_fields(track))
     assert kept(path, fmt) == pictures_and_gain
+
+
+def test_wma_and_wavpack_get_the_names_taggers_read_there(vantrel, musicbrainz_server, tmp_path):
+    split_id = "59211ea4-ffd2-4ad9-9a4e-941d3148024a"
+    split = json.load(open(os.path.join(os.path.dirname(__file__), "..", "data", "musicbrainz",
+                                        f"release-{split_id}.json"), encoding="utf-8"))
+    server = musicbrainz_server({f"/ws/2/release/{split_id}": (200, split)})
+    artists = [part["artist"]["id"] for part in split["artist-credit"]]
+    names = {"wma": ("MusicBrainz/Artist Id", "WM/PartOfSet", "WM/SetSubTitle", "WM/Year"),
+             "wv": ("Musicbrainz_Artistid", "Disc", "DiscSubtitle", "Year")}
+    for fmt, (artist_ids, disc, subtitle, date) in names.items():
+        path = make_audio(tmp_path / f"a.{fmt}", 2, rate=8000)
+        result = vantrel(["-d", "musicbrainz", "-s", "127.0.0.1", "-p", str(server.port), "-c", "off",
+                          "id", "release", split_id, path], stdin="2\n")
+        assert result.status == 0, result
+        tags = mutagen.File(path).tags
+        # Several artists: several values, in the credit's order.
+        assert [[str(value) for value in tags[key]] for key in (artist_ids, disc, subtitle, date)] == [
+            artists, ["2/2"], ["h³æ"], ["2003-12-04"]], fmt
