@@ -73,33 +73,21 @@ TEST(MusicBrainzAnswer, MediaAreChosenByDiscIdByNearLengthsOrAll) {
               std::vector<std::string>{"3|A feat. B|T 3|0|||1/2|0|1:t1:5"});
 }
 
+// What the real answers lack: an original date, secondary types, labels
+// missing or repeated, a track without its own credit.
 TEST(MusicBrainzAnswer, TheReleaseDescribesEachMedium) {
-    const std::string extra =
-        R"(,"date":"2003-03-25","country":"GB","status":"Official","barcode":"0936","release-group":)"
-        R"({"id":"G","first-release-date":"1998-07","primary-type":"Album","secondary-types":["Live","Remix"]},)"
+    const std::vector<Disc> discs = discsOfReleaseAnswer(
+        R"({"release-group":{"first-release-date":"1998-07","primary-type":"Album","secondary-types":["Live"]},)"
         R"("label-info":[{"label":{"name":"L"},"catalog-number":"C1"},{"label":null,"catalog-number":"C2"},)"
-        R"({"label":{"name":"L"},"catalog-number":null}],"artist-credit":[{"name":"A","artist":{"id":"a1"}},)"
-        R"({"name":"B","artist":{"id":"a2"}}])";
-    const std::string media =
-        R"({"position":2,"title":"Bonus","format":"CD","tracks":[{"id":"t","title":"S","length":1000,)"
-        R"("artist-credit":[{"name":"X","artist":{"id":"x1"}}]},{"id":"u","title":"U","length":2000}]},)"
-        R"({"position":1,"tracks":[{"id":"v","title":"V"}]})";
-    const std::vector<Disc> discs = discsOfReleaseAnswer(R"({"id":"R","title":"T")" + extra + R"(,"media":[)" + media + "]}");
-    ASSERT_EQ(discs.size(), 2U);
-    const ReleaseDetails& bonus = *discs[0].getRelease();
-    EXPECT_EQ(std::vector<std::string>({bonus.releaseId, bonus.releaseGroupId, bonus.date, bonus.originalDate,
-                                        bonus.discSubtitle, bonus.country, bonus.status, bonus.mediaFormat, bonus.barcode}),
-              std::vector<std::string>({"R", "G", "2003-03-25", "1998-07", "Bonus", "GB", "official", "CD", "0936"}));
-    EXPECT_EQ(std::make_pair(bonus.discNumber, bonus.discTotal), std::make_pair(2U, 2U));
-    EXPECT_EQ(bonus.types, std::vector<std::string>({"album", "live", "remix"}));
-    EXPECT_EQ(bonus.labels, std::vector<std::string>{"L"});
-    EXPECT_EQ(bonus.catalogNumbers, std::vector<std::string>({"C1", "C2"}));
-    EXPECT_EQ(bonus.albumArtistIds, std::vector<std::string>({"a1", "a2"}));
-    // A track without its own credit is the release's artists'.
-    EXPECT_EQ(discs[0].getTracks()[0].getIds().artistIds, std::vector<std::string>{"x1"});
+        R"({"label":{"name":"L"}}],"artist-credit":[{"artist":{"id":"a1"}},{"artist":{"id":"a2"}}],"date":"2003-3",)"
+        R"("media":[{"tracks":[{"artist-credit":[{"name":"X","artist":{"id":"x"}}]},{}]}]})");
+    const ReleaseDetails& release = *discs.at(0).getRelease();
+    EXPECT_EQ(std::vector<std::string>({release.originalDate, release.date}), std::vector<std::string>({"1998-07", ""}));
+    EXPECT_EQ(release.types, std::vector<std::string>({"album", "live"}));
+    EXPECT_EQ(release.labels, std::vector<std::string>{"L"});
+    EXPECT_EQ(release.catalogNumbers, std::vector<std::string>({"C1", "C2"}));
+    EXPECT_EQ(discs[0].getTracks()[0].getIds().artistIds, std::vector<std::string>{"x"});
     EXPECT_EQ(discs[0].getTracks()[1].getIds().artistIds, std::vector<std::string>({"a1", "a2"}));
-    EXPECT_EQ(discs[0].getYear(), 2003U);
-    EXPECT_EQ(discs[1].getRelease()->discNumber, 1U);
 }
 
 TEST(MusicBrainzAnswer, AnythingElseIsAFormatError) {
