@@ -197,7 +197,12 @@ void CDDBQuery::setCache(Cache mode) {
     throw CDDBQueryException("Unknown cache mode");
 }
 
-std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc) {
+unsigned int cddbDiscIdOf(const TableOfContents& toc) {
+    return cddb_disc_get_discid(CDDBQuery::queryDiscOf(toc).get());
+}
+
+// A disc of the table's tracks and length, its disc ID computed.
+CDDBQuery::DiscPointer CDDBQuery::queryDiscOf(const TableOfContents& toc) {
     DiscPointer disc = newDisc();
     cddb_disc_set_length(disc.get(), static_cast<unsigned int>(toc.discLeadOut() / frames_per_second));
     for (const int offset : toc.allFrameOffsets()) {
@@ -208,6 +213,11 @@ std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc) {
         cddb_disc_add_track(disc.get(), track);
     }
     cddb_disc_calc_discid(disc.get());
+    return disc;
+}
+
+std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc) {
+    DiscPointer disc = queryDiscOf(toc);
     return run([&](RecordSink& sink) {
         const int matches = cddb_query(connection.get(), disc.get());
         if (matches == -1)

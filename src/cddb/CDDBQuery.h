@@ -17,6 +17,10 @@
 
 namespace Vantrel {
 
+// The CDDB disc ID of a table of contents: of every track, a data track
+// included, and the whole disc's lead-out.
+unsigned int cddbDiscIdOf(const TableOfContents& toc);
+
 // CDDB lookups through the CDDB library, over one library connection set up
 // as `Connection` says. Failures are thrown as CDDBQueryException.
 class CDDBQuery {
@@ -47,6 +51,8 @@ private:
     void useProxy(const ProxyDetails& proxy);
     void setCache(Cache mode);
     static DiscPointer newDisc();
+    friend unsigned int cddbDiscIdOf(const TableOfContents& toc);
+    static DiscPointer queryDiscOf(const TableOfContents& toc);
     std::vector<Disc> run(const std::function<void(RecordSink&)>& work);
     void readMatch(cddb_disc_t* match, RecordSink& sink);
     std::string cachePath(cddb_disc_t* disc) const;

@@ -84,7 +84,7 @@ void banner(bool longForm) {
 
 void usage() {
     banner(true);
-    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
                  "command [command_arguments] file..."
               << std::endl
               << std::endl
@@ -105,6 +105,7 @@ void usage() {
               << " default for http: " << Vantrel::DEFAULT_HTTP_PORT << ")" << std::endl
               << "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)" << std::endl
               << "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)" << std::endl
+              << "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet" << std::endl
               << std::endl;
 }
 
@@ -155,6 +156,19 @@ void noResults() { std::cout << "No results." << std::endl; }
 
 void foundWithAdjustment(const Vantrel::Duration& adjustment) {
     std::cerr << "Vantrel: found with the lengths adjusted by " << adjustment.milliseconds() << " ms" << std::endl;
+}
+
+void tableOfContentsFrom(const std::string& path) {
+    std::cerr << "Vantrel: table of contents from " << forTerminal(path) << std::endl;
+}
+
+void describesAnotherDisc(const std::string& path) {
+    std::cerr << "Vantrel: " << forTerminal(path) << " describes another disc; using the files' lengths" << std::endl;
+}
+
+void sourcesDiffer(const std::string& path, const std::string& otherPath) {
+    std::cerr << "Vantrel: " << forTerminal(path) << " and " << forTerminal(otherPath)
+              << " describe the disc differently; using the files' lengths" << std::endl;
 }
 
 // Input that is not a number is dropped up to the end of its line.

@@ -19,7 +19,7 @@ COMPLETION = SOURCE / "completions" / "vantrel"
 
 
 USAGE_LINES = [
-    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
     "command [command_arguments] file...",
     "",
     "Commands:",
@@ -37,6 +37,7 @@ USAGE_LINES = [
     "* -p port: connect to CDDB server using port (default for cddbp: 888 default for http: 80)",
     "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
     "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)",
+    "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet",
     "",
 ]
 
@@ -114,7 +115,7 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
                "OPTIONS": re.findall(r"^\* (-\w) ", usage, re.M) + ["-h"],
                "TEMPLATE TOKENS": re.findall(r"(%\w) = ", usage), "EXIT STATUS": list("01234"),
                "ENVIRONMENT": ["http_proxy", "EMAIL", "HOME", "XDG_CACHE_HOME"]}
-    assert len(entries["COMMANDS"]) == 5 and len(entries["OPTIONS"]) == 6 and len(entries["TEMPLATE TOKENS"]) == 6
+    assert len(entries["COMMANDS"]) == 5 and len(entries["OPTIONS"]) == 7 and len(entries["TEMPLATE TOKENS"]) == 6
     for section, names in entries.items():
         for name in names:
             assert re.search(rf"^ {{7}}{re.escape(name)}\b", sections[section], re.M), (section, name)
@@ -125,7 +126,9 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
 CASES = [
     # (words on the line, the last one being completed) -> expected candidates
     (["vantrel", ""], ["id", "sequence", "rename", "list", "help"]),
-    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-h"]),
+    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-h"]),
+    (["vantrel", "-t", "n"], ["notes.txt"]),
+    (["vantrel", "-t", "notes.txt", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-d", ""], ["cddb", "musicbrainz"]),
     (["vantrel", "-d", "musicbrainz", "id", ""], ["release", "discid"]),
     (["vantrel", "-c", ""], ["on", "off", "only"]),
