@@ -63,7 +63,9 @@ void removeFrames(TagLib::ID3v2::Tag& tag, const char* frameId, Predicate names)
 void removeFromId3(TagLib::ID3v2::Tag& tag, const Field& field) {
     removeFrames<TagLib::ID3v2::UserTextIdentificationFrame>(
         tag, "TXXX", [&](const auto& frame) { return isNameOf(field, frame.description()); });
-    const std::string id = field.id3 != nullptr ? field.id3 : USER_TEXT;
+    if (field.id3 == nullptr)
+        return;
+    const std::string id = field.id3;
     if (id == "UFID") {
         const TagLib::String owner = TagLib::String(UFID_OWNER).upper();
         removeFrames<TagLib::ID3v2::UniqueFileIdentifierFrame>(
