@@ -119,7 +119,11 @@ std::vector<std::string> wordNamesOf(const Field& field) {
     return names;
 }
 
-bool isTextFrame(const char* id3) { return id3 != nullptr && std::string(id3).rfind("TXXX:", 0) != 0 && std::string(id3) != "UFID"; }
+// A frame of the field's own, such as TPOS: neither a TXXX nor the UFID frame.
+bool isOwnFrame(const char* id3) {
+    const std::string id = id3 != nullptr ? id3 : "";
+    return !id.empty() && id.rfind("TXXX:", 0) != 0 && id != "UFID";
+}
 
 // The tag a file keeps its APEv2 fields in, or null.
 TagLib::APE::Tag* apeTagOf(TagLib::File& file) {
@@ -201,7 +205,7 @@ bool holdsDescription(const TagLib::ID3v2::Frame& frame) {
         if (field->set != FieldSet::DESCRIPTION)
             continue;
         if (text != nullptr ? isNameOf(*field, text->description())
-                            : isTextFrame(field->id3) && frame.frameID() == field->id3)
+                            : isOwnFrame(field->id3) && frame.frameID() == field->id3)
             return true;
     }
     return false;
