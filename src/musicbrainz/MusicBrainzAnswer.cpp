@@ -53,7 +53,9 @@ std::optional<long long> wholeNumberOf(const Json& object, const char* key, long
     const auto found = object.find(key);
     if (found == object.end() || found->is_null())
         return std::nullopt;
-    const auto outOfRange = [&] { return AnswerValueError("\"" + std::string(key) + "\" is " + found->dump() + ", out of range"); };
+    const auto outOfRange = [&] {
+        return AnswerValueError("\"" + std::string(key) + "\" is " + found->dump() + ", out of range");
+    };
     if (found->is_number_unsigned()) {
         if (found->get<std::uint64_t>() > static_cast<std::uint64_t>(highest))
             throw outOfRange();
@@ -173,7 +175,9 @@ ReleaseDetails detailsOf(const Json& release, const Json& medium, std::size_t me
     return details;
 }
 
-std::optional<long long> millisecondsOf(const Json& track) { return wholeNumberOf(track, "length", LARGEST_SMALL_NUMBER); }
+std::optional<long long> millisecondsOf(const Json& track) {
+    return wholeNumberOf(track, "length", LARGEST_SMALL_NUMBER);
+}
 
 // The sum of the differences between each track and its file, when there is
 // a track for each file and none is further off than the tolerance.
@@ -271,7 +275,8 @@ DiscIdAnswer discsOfDiscIdAnswer(const std::string& answer, const std::string& d
             std::stable_sort(result.discs.begin(), result.discs.end(), [](const Disc& a, const Disc& b) {
                 return *a.getRelease()->lengthsOffByMilliseconds < *b.getRelease()->lengthsOffByMilliseconds;
             });
-            result.releasesKnown = static_cast<unsigned long long>(wholeNumberOf(json, "release-count", LARGEST_COUNT).value_or(0));
+            result.releasesKnown =
+                static_cast<unsigned long long>(wholeNumberOf(json, "release-count", LARGEST_COUNT).value_or(0));
             result.releasesSent = releases.size();
         }
         return result;

@@ -54,7 +54,9 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // A host name as one file name: anything but letters, digits, '.' and '-'
 // as %XX, so that no two names meet and none leaves the folder.
@@ -79,7 +81,9 @@ std::string userAgent() {
     return std::string("vantrel/") + VANTREL_TEXT(VANTREL_VERSION) + " ( " + contact + " )";
 }
 
-bool isRedirect(long status) { return status == 301 || status == 302 || status == 303 || status == 307 || status == 308; }
+bool isRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 // Where a redirect leads, when it may be followed: never from HTTPS to
 // anything else, and never more than MAX_REDIRECTS times.
@@ -105,8 +109,8 @@ void waitToRetry(const HttpAnswer& reply, int retries) {
 
 std::vector<Disc> offered(const DiscIdAnswer& answer, const NoteSink& notes) {
     if (answer.releasesKnown > answer.releasesSent)
-        notes("Vantrel: MusicBrainz knows " + std::to_string(answer.releasesKnown) + " releases for this disc; showing the first " +
-              std::to_string(answer.releasesSent));
+        notes("Vantrel: MusicBrainz knows " + std::to_string(answer.releasesKnown) +
+              " releases for this disc; showing the first " + std::to_string(answer.releasesSent));
     return answer.discs;
 }
 

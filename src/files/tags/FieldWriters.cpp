@@ -98,7 +98,8 @@ std::unique_ptr<TagLib::ID3v2::Frame> id3FrameOf(const FieldValue& value) {
 
 void writeFields(TagLib::Ogg::XiphComment& comment, const std::vector<FieldValue>& values) {
     for (const FieldValue& value : values) {
-        removeNamed(comment.fieldListMap(), *value.field, [&](const TagLib::String& key) { comment.removeFields(key); });
+        removeNamed(comment.fieldListMap(), *value.field,
+                    [&](const TagLib::String& key) { comment.removeFields(key); });
         if (value.empty())
             continue;
         const TagLib::StringList texts = vorbisTextsOf(value);
