@@ -115,17 +115,22 @@ int runRename(const CommandLineArguments& arguments) {
 } // namespace
 
 int runCommand(const CommandLineArguments& arguments) {
-    switch (arguments.command) {
-    case COMMAND_LIST:
-        return runList(arguments);
-    case COMMAND_RENAME:
-        return runRename(arguments);
-    case COMMAND_ID:
-    case COMMAND_SEQUENCE:
-        return runLookup(arguments);
-    case COMMAND_HELP:
-    case COMMAND_NONE:
-        break;
+    try {
+        switch (arguments.command) {
+        case COMMAND_LIST:
+            return runList(arguments);
+        case COMMAND_RENAME:
+            return runRename(arguments);
+        case COMMAND_ID:
+        case COMMAND_SEQUENCE:
+            return runLookup(arguments);
+        case COMMAND_HELP:
+        case COMMAND_NONE:
+            break;
+        }
+    } catch (const TooManyOpenFiles& error) {
+        Console::error(error.what());
+        return EXIT_PROBLEM_FILES;
     }
     Console::usage();
     return EXIT_USAGE;

@@ -111,16 +111,16 @@ void usage() {
 
 void parseError(const std::string& message) {
     usage();
-    std::cout << message << std::endl;
+    std::cout << forTerminal(message) << std::endl;
 }
 
-void error(const std::string& message) { std::cout << "Vantrel: Error: " << message << std::endl; }
+void error(const std::string& message) { std::cout << "Vantrel: Error: " << forTerminal(message) << std::endl; }
 
-void note(const std::string& line) { std::cerr << line << std::endl; }
+void note(const std::string& line) { std::cerr << forTerminal(line) << std::endl; }
 
 void problemFiles(const std::vector<Vantrel::ProblemFile>& problems) {
     for (const Vantrel::ProblemFile& problem : problems)
-        std::cerr << problem.path << ": " << problemText(problem.type) << std::endl;
+        std::cerr << forTerminal(problem.path) << ": " << problemText(problem.type) << std::endl;
 }
 
 void listing(const std::vector<Vantrel::FileDetails>& files) {
@@ -197,7 +197,7 @@ void tagResult(const Vantrel::TagResult& result) {
     const bool saved = result.outcome == Vantrel::TagResult::SAVED;
     std::cout << (saved ? " [Tag Saved]" : " [Save Failed]") << std::endl;
     if (!saved)
-        std::cerr << forTerminal(result.path) << ": " << result.reason << std::endl;
+        std::cerr << forTerminal(result.path) << ": " << forTerminal(result.reason) << std::endl;
 }
 
 void noToken() { std::cout << "No valid token found in template." << std::endl; }
@@ -212,7 +212,7 @@ void renamePlan(const std::vector<Vantrel::OldNameNewName>& plan) {
 
 void renameProblems(const std::vector<Vantrel::RenameProblem>& problems) {
     for (const Vantrel::RenameProblem& problem : problems)
-        std::cerr << problem.oldName << ": " << problem.reason << std::endl;
+        std::cerr << forTerminal(problem.oldName) << ": " << forTerminal(problem.reason) << std::endl;
 }
 
 bool confirmRename() {

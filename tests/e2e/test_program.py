@@ -10,6 +10,7 @@ from pathlib import Path
 
 import pytest
 
+from support.audio import make_audio
 from support.runner import BINARY
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -55,6 +56,29 @@ def test_the_usage_and_any_parse_error_end_with_status_1(vantrel, args, message)
     assert BANNER.match(lines[0]) and lines[1] and lines[2] and lines[3] == "", lines[:4]
     # No short banner precedes the usage; a parse error's message is the last line.
     assert lines[4:] == USAGE_LINES + ([f"Parse Exception: {message}"] if message else []) + [""]
+
+
+def test_text_from_outside_reaches_the_terminal_with_control_characters_as_question_marks(
+        vantrel, musicbrainz_server, tmp_path):
+    hostile, shown = "\x1b]0;owned\x07\x1b[2J", "?]0;owned??[2J"
+    server = musicbrainz_server({})
+    server.default = (500, {"error": hostile})
+    folder, seen = tmp_path / hostile, f"{tmp_path}/{shown}"
+    folder.mkdir()
+    (folder / "bad.flac").write_bytes(b"\0" * 64)
+    (folder / "Taken.mp3").write_bytes(b"not ours")
+    same = [make_audio(folder / f"{n}.mp3", 0.2, rate=8000, tags={"title": "Same"}) for n in (1, 2)]
+    taken = make_audio(folder / "3.mp3", 0.2, rate=8000, tags={"title": "Taken"})
+    runs = [(["-d", "musicbrainz", "-s", "127.0.0.1", "-p", server.port, "sequence", taken], "stdout",
+             f"Vantrel: Error: MusicBrainz answered HTTP 500: {shown}"),
+            (["list", folder / "bad.flac"], "stderr", f"{seen}/bad.flac: File is invalid"),
+            (["rename", "%s.mp3", *same], "stderr",
+             f"{seen}/1.mp3: '{seen}/Same.mp3' would be the new name of more than one file"),
+            (["rename", "%s.mp3", taken], "stderr", f"{seen}/3.mp3: '{seen}/Taken.mp3' already exists")]
+    for args, stream, line in runs:
+        result = vantrel(args, stdin="y\n")
+        assert line in getattr(result, stream).splitlines(), result
+        assert not re.search("[\x00-\x08\x0b-\x1f\x7f]", result.stdout + result.stderr), result
 
 
 DEMO = SOURCE / "scripts" / "demo"
