@@ -74,10 +74,12 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
     if (search.adjustment)
         Console::foundWithAdjustment(*search.adjustment);
     // Found by the exact disc ID of exact lengths, not by a search around
-    // estimates, and confirmed by the server when it was asked.
+    // estimates or by lengths alone, and confirmed by the server when it
+    // was asked.
     const bool certain = toc.exact() && !search.adjustment &&
-                         std::none_of(search.discs.begin(), search.discs.end(),
-                                      [](const Disc& disc) { return disc.isUnconfirmed(); });
+                         std::none_of(search.discs.begin(), search.discs.end(), [](const Disc& disc) {
+                             return disc.isUnconfirmed() || (disc.getRelease() && disc.getRelease()->lengthsOffByMilliseconds);
+                         });
     return Found{search.discs, certain};
 }
 

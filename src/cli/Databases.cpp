@@ -25,7 +25,7 @@ const DatabaseChoice DATABASES[] = {
      }},
     {"musicbrainz", false, true,
      [](const LookupSettings& s, const NoteSink& notes) {
-         return openMusicBrainz(MusicBrainzSettings{s.cacheMode, s.server, s.port}, notes);
+         return openMusicBrainz(MusicBrainzSettings{s.cacheMode, s.server, s.port, s.serverFirst}, notes);
      }},
 };
 
