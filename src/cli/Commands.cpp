@@ -50,8 +50,10 @@ DiscResult runList(const std::vector<std::string>& files) {
     return {};
 }
 
-// The discs found, and whether the one disc found is certainly the files'.
+// The discs found in a database, and whether the one disc found is
+// certainly the files'.
 struct Found {
+    std::unique_ptr<Database> database;
     std::vector<Disc> discs;
     bool certain = false;
 };
@@ -60,16 +62,15 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
     const LookupSettings settings = lookupSettingsOf(arguments);
     if (arguments.command == COMMAND_ID) {
         // The user named the disc: the list is all there is to choose from.
-        Found found;
-        found.discs = openDatabase(arguments.database, settings, Console::note)
-                          ->discsFor(TypedIdentifier{arguments.category, arguments.discIdText});
-        found.certain = true;
-        return found;
+        std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
+        waitForTurn(settings.cacheMode != CACHE_MODE_ONLY);
+        std::vector<Disc> discs = database->discsFor(TypedIdentifier{arguments.category, arguments.discIdText});
+        return Found{std::move(database), std::move(discs), true};
     }
     const std::optional<TableOfContents> exact =
         tableOfContentsFromSources(arguments.tocFile, firstFile, fileDisc);
     const TableOfContents& toc = exact ? *exact : fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
-    const std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
+    std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
     const SearchResult search = searchByTableOfContents(*database, toc, settings.cacheMode != CACHE_MODE_ONLY);
     if (search.adjustment)
         Console::foundWithAdjustment(*search.adjustment);
@@ -80,7 +81,7 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
                          std::none_of(search.discs.begin(), search.discs.end(), [](const Disc& disc) {
                              return disc.isUnconfirmed() || (disc.getRelease() && disc.getRelease()->lengthsOffByMilliseconds);
                          });
-    return Found{search.discs, certain};
+    return Found{std::move(database), search.discs, certain};
 }
 
 // The disc to write: the user's choice, or with -y the one disc found for
@@ -97,7 +98,10 @@ const Disc* chosenDisc(const CommandLineArguments& arguments, const Found& found
     return nullptr;
 }
 
-DiscResult tag(const CommandLineArguments& arguments, FileDisc& fileDisc, const Disc& disc) {
+DiscResult tag(const CommandLineArguments& arguments, FileDisc& fileDisc, Disc disc, Database& database) {
+    if (arguments.frontCover)
+        if (const std::optional<Picture> cover = database.frontCover(disc))
+            disc.setFrontCover(*cover);
     const std::vector<TagResult> results = arguments.command == COMMAND_ID
                                                ? fileDisc.tagByBestFit(disc, Console::tagResult)
                                                : fileDisc.tagByOrder(disc, Console::tagResult);
@@ -121,7 +125,7 @@ DiscResult runLookup(const CommandLineArguments& arguments, const std::vector<st
             return {EXIT_NO_RESULTS};
         }
         const Disc* disc = chosenDisc(arguments, found);
-        return disc != nullptr ? tag(arguments, fileDisc, *disc) : DiscResult{EXIT_NEEDS_CHOICE};
+        return disc != nullptr ? tag(arguments, fileDisc, *disc, *found.database) : DiscResult{EXIT_NEEDS_CHOICE};
     } catch (const std::exception& error) {
         Console::error(error.what());
         return {EXIT_ERROR};
