@@ -21,6 +21,12 @@ class FileDisc {
 public:
     // Told each file's outcome as soon as it is known.
     using TagReport = std::function<void(const TagResult&)>;
+    // Takes notes for the user, one line each.
+    using Notes = std::function<void(const std::string&)>;
+
+    // Puts back every named file whose save was interrupted (a crash, a
+    // killed run), before anything reads it; tells `note` of each.
+    static void recoverInterruptedSaves(const std::vector<std::string>& paths, const Notes& note);
 
     explicit FileDisc(const std::vector<std::string>& paths);
     ~FileDisc();
@@ -53,7 +59,6 @@ public:
 
 private:
     TagResult writeTrack(const Disc& disc, const Track& track, const std::string& path);
-    void closeReplaced(const std::string& path);
 
     std::vector<OpenFile> files;
     std::vector<OldNameNewName> newNames;

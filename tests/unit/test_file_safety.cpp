@@ -63,22 +63,22 @@ TEST(SafeSave, AFileChangedDuringTheSaveStartsOverAndNoWriteIsLost) {
         other.save();
     };
     int edits = 0;
-    const SaveOutcome once = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+    const SaveOutcome once = saveInPlace(path, [&](TagLib::FileRef& copy) {
         if (edits++ == 0)
             otherProgramSetsComment("kept");
         copy.tag()->setTitle("New");
     });
-    EXPECT_TRUE(once.saved) << once.problem;
+    EXPECT_EQ(once.result, SaveOutcome::SAVED) << once.problem;
     EXPECT_EQ(edits, 2);
     const TagLib::FileRef saved(path.c_str(), false);
     EXPECT_EQ(saved.tag()->title(), "New");
     EXPECT_EQ(saved.tag()->comment(), "kept");
 
-    const SaveOutcome never = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+    const SaveOutcome never = saveInPlace(path, [&](TagLib::FileRef& copy) {
         otherProgramSetsComment(std::string(++edits, 'x'));
         copy.tag()->setTitle("Lost");
     });
-    EXPECT_FALSE(never.saved);
+    EXPECT_EQ(never.result, SaveOutcome::FAILED);
     EXPECT_EQ(never.problem, "the file kept changing while it was being saved");
     EXPECT_EQ(TagLib::FileRef(path.c_str(), false).tag()->title(), "New");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path("")), {}), 1);

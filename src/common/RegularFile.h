@@ -1,0 +1,25 @@
+#ifndef VANTREL_COMMON_REGULARFILE_H
+#define VANTREL_COMMON_REGULARFILE_H
+
+#include <stdexcept>
+#include <string>
+
+#include "common/Descriptor.h"
+
+namespace Vantrel {
+
+// Why a path could not be opened as a regular file.
+class OpenFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Opens `path` with `flags` (O_RDONLY or O_RDWR) when it is a regular file
+// (a symbolic link's target). Opening never waits: a FIFO or a device put in
+// the file's place is refused, not waited for. Throws OpenFailure with
+// "cannot open: <reason>" or "is not a regular file".
+Descriptor openRegularFile(const std::string& path, int flags);
+
+} // namespace Vantrel
+
+#endif

@@ -1,0 +1,139 @@
+#include "files/saving/Recovery.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "common/RegularFile.h"
+#include "files/saving/FileIo.h"
+#include "files/saving/Journal.h"
+
+namespace Vantrel {
+
+namespace {
+
+// A file as the user named it, and where it is.
+struct NamedFile {
+    std::string given;
+    FileLocation location;
+    std::optional<struct stat> status;
+};
+
+// Where a path is, even when it leads nowhere now: its folder resolved, its
+// own name as given.
+std::optional<NamedFile> namedFileOf(const std::string& path) {
+    NamedFile named;
+    named.given = path;
+    try {
+        named.location = locationOf(path);
+        struct stat status;
+        if (stat(named.location.path.c_str(), &status) == 0)
+            named.status = status;
+        return named;
+    } catch (const LockFailure&) {
+        const std::string::size_type slash = path.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        try {
+            const FileLocation where = locationOf(folder);
+            named.location = FileLocation{where.path + "/" + path.substr(slash + 1), where.path, path.substr(slash + 1)};
+            return named;
+        } catch (const LockFailure&) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::vector<std::string> journalsIn(const std::string& folder) {
+    std::vector<std::string> names;
+    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
+    if (!listing)
+        return names;
+    while (const dirent* entry = readdir(listing.get()))
+        if (fileOfJournalName(entry->d_name))
+            names.emplace_back(entry->d_name);
+    return names;
+}
+
+void recoverFile(const NamedFile& file, const std::function<void(const std::string&)>& note) {
+    try {
+        const Descriptor descriptor = openRegularFile(file.location.path, O_RDWR);
+        const FileLock lock(descriptor.get());
+        if (putBackInterruptedSave(file.location, descriptor.get()) == Recovery::RESTORED)
+            note("Vantrel: restored " + file.given + " from an interrupted save");
+    } catch (const std::runtime_error& failure) {
+        note("Vantrel: cannot restore " + file.given + " from an interrupted save: " + failure.what());
+    }
+}
+
+// A complete journal that names a file no longer there, or another file
+// now, can put nothing back.
+void dropJournalOfAnother(const std::string& journalPath, const std::vector<NamedFile>& files,
+                          const std::function<void(const std::string&)>& note) {
+    const Descriptor journal(open(journalPath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const std::optional<JournalContents> contents =
+        journal.get() >= 0 ? readJournal(journal.get()) : std::nullopt;
+    if (!contents)
+        return;
+    for (const NamedFile& file : files) {
+        if (file.location.name != contents->name)
+            continue;
+        if (removeJournal(journalPath, file.location.folder))
+            note("Vantrel: deleted the journal of an interrupted save of " + file.given + ": the file " +
+                 (file.status ? "was replaced by another since" : "is gone"));
+        return;
+    }
+}
+
+} // namespace
+
+Recovery putBackInterruptedSave(const FileLocation& file, int descriptor) {
+    struct stat status;
+    if (fstat(descriptor, &status) != 0)
+        throw JournalFailure(describe("cannot read", errno));
+    const std::string path = journalPathFor(file.folder, status);
+    const Descriptor journal(open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (journal.get() < 0) {
+        if (errno == ENOENT)
+            return Recovery::NO_JOURNAL;
+        throw JournalFailure(describe("cannot read the journal of its interrupted save", errno));
+    }
+    const std::optional<JournalContents> contents = readJournal(journal.get());
+    if (!contents) {
+        removeJournal(path, file.folder);
+        return Recovery::TORN;
+    }
+    if (contents->device != status.st_dev || contents->inode != status.st_ino)
+        return Recovery::NOT_THIS_FILE;
+    restoreFile(journal.get(), *contents, descriptor);
+    if (!removeJournal(path, file.folder))
+        throw JournalFailure(describe("cannot remove the journal of its interrupted save", errno));
+    return Recovery::RESTORED;
+}
+
+void recoverInterruptedSaves(const std::vector<std::string>& paths,
+                             const std::function<void(const std::string&)>& note) {
+    std::map<std::string, std::vector<NamedFile>> byFolder;
+    for (const std::string& path : paths)
+        if (std::optional<NamedFile> named = namedFileOf(path))
+            byFolder[named->location.folder].push_back(*named);
+    for (const auto& [folder, files] : byFolder) {
+        for (const std::string& name : journalsIn(folder)) {
+            const auto [device, inode] = *fileOfJournalName(name);
+            const NamedFile* owner = nullptr;
+            for (const NamedFile& file : files)
+                if (owner == nullptr && file.status && file.status->st_dev == device && file.status->st_ino == inode)
+                    owner = &file;
+            if (owner != nullptr)
+                recoverFile(*owner, note);
+            else
+                dropJournalOfAnother(folder + "/" + name, files, note);
+        }
+    }
+}
+
+} // namespace Vantrel
