@@ -8,18 +8,24 @@
 
 namespace Vantrel {
 
+namespace {
+
+OpenFailure cannotOpen(int error) { return OpenFailure(std::string("cannot open: ") + std::strerror(error), error); }
+
+} // namespace
+
 Descriptor openRegularFile(const std::string& path, int flags) {
     Descriptor file(open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
-        throw OpenFailure(std::string("cannot open: ") + std::strerror(errno));
+        throw cannotOpen(errno);
     struct stat info;
     if (fstat(file.get(), &info) != 0)
-        throw OpenFailure(std::string("cannot open: ") + std::strerror(errno));
+        throw cannotOpen(errno);
     if (!S_ISREG(info.st_mode))
-        throw OpenFailure("is not a regular file");
+        throw OpenFailure("is not a regular file", 0);
     const int status = fcntl(file.get(), F_GETFL);
     if (status < 0 || fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) != 0)
-        throw OpenFailure(std::string("cannot open: ") + std::strerror(errno));
+        throw cannotOpen(errno);
     return file;
 }
 

@@ -11,7 +11,12 @@ namespace Vantrel {
 // Why a path could not be opened as a regular file.
 class OpenFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    OpenFailure(const std::string& what, int error) : std::runtime_error(what), error(error) {}
+    // The opening's errno value; 0 for a file that is not a regular one.
+    int code() const { return error; }
+
+private:
+    int error;
 };
 
 // Opens `path` with `flags` (O_RDONLY or O_RDWR) when it is a regular file

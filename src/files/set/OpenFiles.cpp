@@ -5,13 +5,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include <taglib/mp4file.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tag.h>
 
 #include "common/Descriptor.h"
+#include "common/RegularFile.h"
 #include "files/TagException.h"
 #include "files/lengths/Mp4Atoms.h"
 
@@ -27,6 +32,32 @@ bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
     return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
 }
 
+// TagLib's stream over a descriptor opened here, known by the file's path
+// (TagLib tells the file's type by its extension). Closes the descriptor.
+class NamedFileStream : public TagLib::FileStream {
+public:
+    NamedFileStream(int descriptor, bool readOnly, const std::string& path)
+        : TagLib::FileStream(descriptor, readOnly), path(path) {}
+    TagLib::FileName name() const override { return path.c_str(); }
+
+private:
+    std::string path;
+};
+
+// The file for reading and, where allowed, writing; nothing when it is not
+// a regular file or cannot be opened.
+std::optional<Descriptor> openRegularForTagLib(const std::string& path) {
+    for (int flags : {O_RDWR, O_RDONLY}) {
+        try {
+            return openRegularFile(path, flags);
+        } catch (const OpenFailure& failure) {
+            if (failure.code() != EACCES && failure.code() != EROFS && failure.code() != ETXTBSY)
+                return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
 // Opens every path through TagLib; applied with std::for_each.
 class InstantiateTagLibFiles {
 public:
@@ -35,17 +66,22 @@ public:
     void operator()(const std::string& path) {
         OpenFile entry;
         entry.path = path;
-        struct stat info;
-        // Only regular files are opened: TagLib would block forever on a FIFO.
-        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        // Only regular files are opened, and never waited for: TagLib would
+        // block forever on a FIFO.
+        if (std::optional<Descriptor> descriptor = openRegularForTagLib(path)) {
+            struct stat info;
+            fstat(descriptor->get(), &info);
             const auto identity = std::make_pair(info.st_dev, info.st_ino);
             const auto known = opened.find(identity);
             if (known != opened.end()) {
-                entry.fileRef = known->second;
+                entry = known->second;
             } else {
-                entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
-                opened.emplace(identity, entry.fileRef);
+                const bool readOnly = (fcntl(descriptor->get(), F_GETFL) & O_ACCMODE) == O_RDONLY;
+                entry.stream = std::make_shared<NamedFileStream>(descriptor->release(), readOnly, path);
+                entry.fileRef = TagLib::FileRef(entry.stream.get(), true, TagLib::AudioProperties::Average);
+                opened.emplace(identity, entry);
             }
+            entry.path = path;
         }
         files.push_back(entry);
     }
@@ -53,7 +89,7 @@ public:
 private:
     std::vector<OpenFile>& files;
     // Files opened so far, by device and inode.
-    std::map<std::pair<dev_t, ino_t>, TagLib::FileRef> opened;
+    std::map<std::pair<dev_t, ino_t>, OpenFile> opened;
 };
 
 // Collects the files that cannot be used; applied with std::for_each.

@@ -3,6 +3,7 @@
 
 #include <taglib/fileref.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,10 @@
 namespace Vantrel {
 
 // One file of the set as named on the command line, open through TagLib (a
-// null reference when it could not be opened).
+// null reference when it could not be opened) over its own stream.
 struct OpenFile {
     std::string path;
+    std::shared_ptr<TagLib::IOStream> stream;
     TagLib::FileRef fileRef;
 };
 
