@@ -5,6 +5,7 @@
 #include "disc/Assignment.h"
 #include "files/lengths/FileLengths.h"
 #include "files/naming/RenamePlan.h"
+#include "files/saving/FileIo.h"
 #include "files/saving/Recovery.h"
 #include "files/saving/SafeSave.h"
 #include "files/set/OpenFiles.h"
@@ -65,10 +66,11 @@ std::vector<TagResult> FileDisc::tagByBestFit(const Disc& disc, const TagReport&
     const std::vector<int> fileOfTrack = assignByLength(trackLengths, fileLengths);
 
     std::vector<TagResult> results;
+    FolderSyncs folderSyncs;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         if (fileOfTrack[i] < 0)
             continue;
-        TagResult result = writeTrack(disc, tracks[i], names[static_cast<std::size_t>(fileOfTrack[i])]);
+        TagResult result = writeTrack(disc, tracks[i], names[static_cast<std::size_t>(fileOfTrack[i])], folderSyncs);
         result.number = static_cast<unsigned int>(results.size() + 1);
         result.matched = true;
         result.matchedTrack = tracks[i].getName();
@@ -82,8 +84,9 @@ std::vector<TagResult> FileDisc::tagByOrder(const Disc& disc, const TagReport& r
     const std::vector<Track>& tracks = disc.getTracks();
     const std::size_t count = std::min(tracks.size(), files.size());
     std::vector<TagResult> results;
+    FolderSyncs folderSyncs;
     for (std::size_t i = 0; i < count; ++i) {
-        TagResult result = writeTrack(disc, tracks[i], files[i].path);
+        TagResult result = writeTrack(disc, tracks[i], files[i].path, folderSyncs);
         result.number = static_cast<unsigned int>(i + 1);
         report(result);
         results.push_back(result);
@@ -93,11 +96,11 @@ std::vector<TagResult> FileDisc::tagByOrder(const Disc& disc, const TagReport& r
 
 // Nothing read from the file before the disc question is written back: the
 // edit works on a fresh reading of what the file holds now.
-TagResult FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path) {
+TagResult FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path, FolderSyncs& later) {
     const SaveOutcome outcome = saveInPlace(path, [&](TagLib::FileRef& fresh) {
         stripTag(*fresh.file());
         setTag(disc, track, *fresh.file());
-    });
+    }, later);
     TagResult result;
     result.path = path;
     result.outcome = outcome.result == SaveOutcome::SAVED       ? TagResult::SAVED

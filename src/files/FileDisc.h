@@ -13,6 +13,7 @@
 namespace Vantrel {
 
 struct OpenFile;
+class FolderSyncs;
 
 // The audio files of one disc, in track order, each kept open from
 // construction to destruction. Hides the audio library: what it finds and
@@ -58,7 +59,7 @@ public:
     const std::vector<RenameProblem>& renameFiles(const std::vector<OldNameNewName>& plan);
 
 private:
-    TagResult writeTrack(const Disc& disc, const Track& track, const std::string& path);
+    TagResult writeTrack(const Disc& disc, const Track& track, const std::string& path, FolderSyncs& later);
 
     std::vector<OpenFile> files;
     std::vector<OldNameNewName> newNames;

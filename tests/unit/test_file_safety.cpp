@@ -73,11 +73,12 @@ TEST(SafeSave, AFileChangedDuringTheSaveStartsOverAndNoWriteIsLost) {
         other.save();
     };
     int edits = 0;
+    FolderSyncs later;
     const SaveOutcome once = saveInPlace(path, [&](TagLib::FileRef& copy) {
         if (edits++ == 0)
             otherProgramSetsComment("kept");
         copy.tag()->setTitle("New");
-    });
+    }, later);
     EXPECT_EQ(once.result, SaveOutcome::SAVED) << once.problem;
     EXPECT_EQ(edits, 2);
     const TagLib::FileRef saved(path.c_str(), false);
@@ -87,7 +88,7 @@ TEST(SafeSave, AFileChangedDuringTheSaveStartsOverAndNoWriteIsLost) {
     const SaveOutcome never = saveInPlace(path, [&](TagLib::FileRef& copy) {
         otherProgramSetsComment(std::string(++edits, 'x'));
         copy.tag()->setTitle("Lost");
-    });
+    }, later);
     EXPECT_EQ(never.result, SaveOutcome::FAILED);
     EXPECT_EQ(never.problem, "the file kept changing while it was being saved");
     EXPECT_EQ(TagLib::FileRef(path.c_str(), false).tag()->title(), "New");

@@ -48,6 +48,11 @@ bool writeFully(int descriptor, const void* data, std::size_t size, off_t offset
 
 std::string describe(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
+FolderSyncs::~FolderSyncs() {
+    for (const std::string& folder : folders)
+        syncFolder(folder);
+}
+
 bool syncFolder(const std::string& folder) {
     const Descriptor descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return descriptor.get() >= 0 && fsync(descriptor.get()) == 0;

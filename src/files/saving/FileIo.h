@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <set>
 #include <string>
 
 namespace Vantrel {
@@ -19,6 +20,23 @@ std::string describe(const std::string& what, int error);
 // Syncs a folder, so that a file created, renamed or removed in it stays so
 // after a crash; false when it could not be.
 bool syncFolder(const std::string& folder);
+
+// Folders synced once, when this goes, rather than after each of a run of
+// saves: the removal of a committed save's journal may wait, since a
+// journal that a crash brings back puts the old file back, never a mix.
+// A journal written later in the same folder syncs it anyway.
+class FolderSyncs {
+public:
+    FolderSyncs() = default;
+    ~FolderSyncs();
+    FolderSyncs(const FolderSyncs&) = delete;
+    FolderSyncs& operator=(const FolderSyncs&) = delete;
+
+    void add(const std::string& folder) { folders.insert(folder); }
+
+private:
+    std::set<std::string> folders;
+};
 
 } // namespace Vantrel
 

@@ -188,11 +188,11 @@ bool Journal::readOld(long offset, char* data, long count) const {
     return true;
 }
 
-void Journal::commit() {
+void Journal::commit(FolderSyncs& later) {
     close(journal);
     journal = -1;
     unlink(path.c_str());
-    syncFolder(folder);
+    later.add(folder);
 }
 
 void Journal::rollBack() {

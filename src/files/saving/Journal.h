@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "files/saving/FileIo.h"
+
 namespace Vantrel {
 
 // A stretch of a file.
@@ -67,8 +69,9 @@ public:
     // not change); false when they cannot be read.
     bool readOld(long offset, char* data, long count) const;
 
-    // The file's new bytes are synced: the journal goes.
-    void commit();
+    // The file's new bytes are synced: the journal goes (its folder is
+    // synced by `later`).
+    void commit(FolderSyncs& later);
     // Puts the file's old bytes and size back, syncs it and removes the
     // journal; throws JournalFailure when that fails, and the journal stays.
     void rollBack();

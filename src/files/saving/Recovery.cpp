@@ -24,29 +24,36 @@ struct NamedFile {
     std::optional<struct stat> status;
 };
 
-// Where a path is, even when it leads nowhere now: its folder resolved, its
-// own name as given.
-std::optional<NamedFile> namedFileOf(const std::string& path) {
-    NamedFile named;
-    named.given = path;
-    try {
-        named.location = locationOf(path);
+// Finds where the named files are. A folder is resolved once for all the
+// files named in it; only a symbolic link is resolved on its own. A file
+// that is gone keeps its name in its folder.
+class Locator {
+public:
+    std::optional<NamedFile> locate(const std::string& path) {
         struct stat status;
-        if (stat(named.location.path.c_str(), &status) == 0)
-            named.status = status;
-        return named;
-    } catch (const LockFailure&) {
-        const std::string::size_type slash = path.find_last_of('/');
-        const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+        const bool exists = lstat(path.c_str(), &status) == 0;
         try {
-            const FileLocation where = locationOf(folder);
-            named.location = FileLocation{where.path + "/" + path.substr(slash + 1), where.path, path.substr(slash + 1)};
-            return named;
+            if (exists && S_ISLNK(status.st_mode))
+                return NamedFile{path, locationOf(path), std::nullopt};
+            const std::string::size_type slash = path.find_last_of('/');
+            const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+            const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+            if (name.empty() || name == "." || name == "..")
+                return std::nullopt;
+            auto known = folders.find(folder);
+            if (known == folders.end())
+                known = folders.emplace(folder, locationOf(folder).path).first;
+            const std::string& where = known->second;
+            return NamedFile{path, FileLocation{where == "/" ? "/" + name : where + "/" + name, where, name},
+                             std::nullopt};
         } catch (const LockFailure&) {
             return std::nullopt;
         }
     }
-}
+
+private:
+    std::map<std::string, std::string> folders;
+};
 
 std::vector<std::string> journalsIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -118,11 +125,20 @@ Recovery putBackInterruptedSave(const FileLocation& file, int descriptor) {
 void recoverInterruptedSaves(const std::vector<std::string>& paths,
                              const std::function<void(const std::string&)>& note) {
     std::map<std::string, std::vector<NamedFile>> byFolder;
+    Locator locator;
     for (const std::string& path : paths)
-        if (std::optional<NamedFile> named = namedFileOf(path))
+        if (std::optional<NamedFile> named = locator.locate(path))
             byFolder[named->location.folder].push_back(*named);
-    for (const auto& [folder, files] : byFolder) {
-        for (const std::string& name : journalsIn(folder)) {
+    for (auto& [folder, files] : byFolder) {
+        const std::vector<std::string> names = journalsIn(folder);
+        if (names.empty())
+            continue;
+        for (NamedFile& file : files) {
+            struct stat status;
+            if (stat(file.location.path.c_str(), &status) == 0)
+                file.status = status;
+        }
+        for (const std::string& name : names) {
             const auto [device, inode] = *fileOfJournalName(name);
             const NamedFile* owner = nullptr;
             for (const NamedFile& file : files)

@@ -80,7 +80,7 @@ Layout checkedLayout(TagLib::File& edited, OverlayStream& saved, const AudioFing
 
 // Writes the layout under a journal; after a failure, the file is put back.
 void commit(const FileLocation& target, int descriptor, const struct stat& before, const Layout& layout,
-            const Changes& changes) {
+            const Changes& changes, FolderSyncs& later) {
     std::optional<Journal> journal;
     try {
         journal.emplace(target.folder, target.name, descriptor, before, changes.kept);
@@ -98,7 +98,7 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
         }
         throw SaveFailure(failure.what());
     }
-    journal->commit();
+    journal->commit(later);
 }
 
 Descriptor openForSaving(const FileLocation& target) {
@@ -109,7 +109,8 @@ Descriptor openForSaving(const FileLocation& target) {
     }
 }
 
-Attempt saveOnce(const FileLocation& target, const std::function<void(TagLib::FileRef&)>& edit) {
+Attempt saveOnce(const FileLocation& target, const std::function<void(TagLib::FileRef&)>& edit,
+                 FolderSyncs& later) {
     const Descriptor file = openForSaving(target);
     const FileLock lock(file.get());
     try {
@@ -157,18 +158,19 @@ Attempt saveOnce(const FileLocation& target, const std::function<void(TagLib::Fi
         return Attempt::UNCHANGED;
     if (!unchanged(target.path, before))
         return Attempt::CHANGED;
-    commit(target, file.get(), before, layout, changes);
+    commit(target, file.get(), before, layout, changes, later);
     return Attempt::SAVED;
 }
 
 } // namespace
 
-SaveOutcome saveInPlace(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit) {
+SaveOutcome saveInPlace(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit,
+                        FolderSyncs& later) {
     SaveOutcome outcome;
     try {
         const FileLocation target = locationOf(path);
         for (int attempt = 0; attempt < MAX_ATTEMPTS; ++attempt) {
-            const Attempt result = saveOnce(target, edit);
+            const Attempt result = saveOnce(target, edit, later);
             if (result != Attempt::CHANGED) {
                 outcome.result = result == Attempt::SAVED ? SaveOutcome::SAVED : SaveOutcome::UNCHANGED;
                 return outcome;

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "files/saving/FileIo.h"
+
 namespace Vantrel {
 
 struct SaveOutcome {
@@ -24,7 +26,9 @@ struct SaveOutcome {
 // A failure after that puts the old bytes back. A file that another program
 // changes meanwhile is started over from its new content, a few times at
 // most. An exception from `edit` leaves the file untouched and is passed on.
-SaveOutcome saveInPlace(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit);
+// The folders of the saved files are synced by `later`, once for a run of saves.
+SaveOutcome saveInPlace(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit,
+                        FolderSyncs& later);
 
 } // namespace Vantrel
 
