@@ -421,10 +421,8 @@ def main():
         if not args.no_sequence:
             print("sequence, 99 files, local CDDB server ...", flush=True)
             case, note = bench_sequence(build, data, pool_folder, names[:99], args.runs, env, sync_share=True)
-            if case:
-                rows.append(case.row())
-            else:
-                notes.append(f"sequence: {note}")
+            rows += [case.row()] if case else []
+            notes += [note if case else f"sequence: {note}"] if note else []
         if not args.no_flac:
             print("sequence, 12 FLAC files (300 MB), local CDDB server ...", flush=True)
             flac_folder, flac_names = flac_disc(data)
