@@ -14,17 +14,14 @@ OpenFailure cannotOpen(int error) { return OpenFailure(std::string("cannot open:
 
 } // namespace
 
-Descriptor openRegularFile(const std::string& path, int flags) {
-    Descriptor file(open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (file.get() < 0)
+RegularFile openRegularFile(const std::string& path, int flags) {
+    RegularFile file{Descriptor(open(path.c_str(), flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)), {}};
+    if (file.descriptor.get() < 0 || fstat(file.descriptor.get(), &file.status) != 0)
         throw cannotOpen(errno);
-    struct stat info;
-    if (fstat(file.get(), &info) != 0)
-        throw cannotOpen(errno);
-    if (!S_ISREG(info.st_mode))
+    if (!S_ISREG(file.status.st_mode))
         throw OpenFailure("is not a regular file", 0);
-    const int status = fcntl(file.get(), F_GETFL);
-    if (status < 0 || fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) != 0)
+    // No other status flag was asked for: clearing them all clears O_NONBLOCK.
+    if (fcntl(file.descriptor.get(), F_SETFL, 0) != 0)
         throw cannotOpen(errno);
     return file;
 }

@@ -1,6 +1,8 @@
 #ifndef VANTREL_COMMON_REGULARFILE_H
 #define VANTREL_COMMON_REGULARFILE_H
 
+#include <sys/stat.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -19,11 +21,17 @@ private:
     int error;
 };
 
+// A regular file, open, and its status when it was opened.
+struct RegularFile {
+    Descriptor descriptor;
+    struct stat status;
+};
+
 // Opens `path` with `flags` (O_RDONLY or O_RDWR) when it is a regular file
 // (a symbolic link's target). Opening never waits: a FIFO or a device put in
 // the file's place is refused, not waited for. Throws OpenFailure with
 // "cannot open: <reason>" or "is not a regular file".
-Descriptor openRegularFile(const std::string& path, int flags);
+RegularFile openRegularFile(const std::string& path, int flags);
 
 } // namespace Vantrel
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "common/RegularFile.h"
 #include "files/saving/FileIo.h"
@@ -68,7 +69,7 @@ std::vector<std::string> journalsIn(const std::string& folder) {
 
 void recoverFile(const NamedFile& file, const std::function<void(const std::string&)>& note) {
     try {
-        const Descriptor descriptor = openRegularFile(file.location.path, O_RDWR);
+        const Descriptor descriptor = std::move(openRegularFile(file.location.path, O_RDWR).descriptor);
         const FileLock lock(descriptor.get());
         if (putBackInterruptedSave(file.location, descriptor.get()) == Recovery::RESTORED)
             note("Vantrel: restored " + file.given + " from an interrupted save");

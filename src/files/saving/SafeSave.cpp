@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 #include "common/RegularFile.h"
 #include "files/lengths/Mp4Atoms.h"
@@ -103,7 +104,7 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
 
 Descriptor openForSaving(const FileLocation& target) {
     try {
-        return openRegularFile(target.path, O_RDWR);
+        return std::move(openRegularFile(target.path, O_RDWR).descriptor);
     } catch (const OpenFailure& failure) {
         throw SaveFailure(failure.what());
     }

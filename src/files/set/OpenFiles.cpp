@@ -46,10 +46,10 @@ private:
 
 // The file for reading and, where allowed, writing; nothing when it is not
 // a regular file or cannot be opened.
-std::optional<Descriptor> openRegularForTagLib(const std::string& path) {
+std::optional<std::pair<RegularFile, bool>> openRegularForTagLib(const std::string& path) {
     for (int flags : {O_RDWR, O_RDONLY}) {
         try {
-            return openRegularFile(path, flags);
+            return std::make_pair(openRegularFile(path, flags), flags == O_RDONLY);
         } catch (const OpenFailure& failure) {
             if (failure.code() != EACCES && failure.code() != EROFS && failure.code() != ETXTBSY)
                 return std::nullopt;
@@ -68,16 +68,13 @@ public:
         entry.path = path;
         // Only regular files are opened, and never waited for: TagLib would
         // block forever on a FIFO.
-        if (std::optional<Descriptor> descriptor = openRegularForTagLib(path)) {
-            struct stat info;
-            fstat(descriptor->get(), &info);
-            const auto identity = std::make_pair(info.st_dev, info.st_ino);
+        if (std::optional<std::pair<RegularFile, bool>> file = openRegularForTagLib(path)) {
+            const auto identity = std::make_pair(file->first.status.st_dev, file->first.status.st_ino);
             const auto known = opened.find(identity);
             if (known != opened.end()) {
                 entry = known->second;
             } else {
-                const bool readOnly = (fcntl(descriptor->get(), F_GETFL) & O_ACCMODE) == O_RDONLY;
-                entry.stream = std::make_shared<NamedFileStream>(descriptor->release(), readOnly, path);
+                entry.stream = std::make_shared<NamedFileStream>(file->first.descriptor.release(), file->second, path);
                 entry.fileRef = TagLib::FileRef(entry.stream.get(), true, TagLib::AudioProperties::Average);
                 opened.emplace(identity, entry);
             }
