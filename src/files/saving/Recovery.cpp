@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <map>
+#include <set>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -56,15 +57,23 @@ private:
     std::map<std::string, std::string> folders;
 };
 
-std::vector<std::string> journalsIn(const std::string& folder) {
-    std::vector<std::string> names;
-    const std::unique_ptr<DIR, int (*)(DIR*)> listing(opendir(folder.c_str()), closedir);
-    if (!listing)
-        return names;
-    while (const dirent* entry = readdir(listing.get()))
+// The journals in a folder, and the inodes of all its entries.
+struct FolderListing {
+    std::vector<std::string> journals;
+    std::set<ino_t> inodes;
+};
+
+FolderListing listingOf(const std::string& folder) {
+    FolderListing listing;
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(opendir(folder.c_str()), closedir);
+    if (!entries)
+        return listing;
+    while (const dirent* entry = readdir(entries.get())) {
+        listing.inodes.insert(entry->d_ino);
         if (fileOfJournalName(entry->d_name))
-            names.emplace_back(entry->d_name);
-    return names;
+            listing.journals.emplace_back(entry->d_name);
+    }
+    return listing;
 }
 
 void recoverFile(const NamedFile& file, const std::function<void(const std::string&)>& note) {
@@ -131,23 +140,25 @@ void recoverInterruptedSaves(const std::vector<std::string>& paths,
         if (std::optional<NamedFile> named = locator.locate(path))
             byFolder[named->location.folder].push_back(*named);
     for (auto& [folder, files] : byFolder) {
-        const std::vector<std::string> names = journalsIn(folder);
-        if (names.empty())
+        const FolderListing listing = listingOf(folder);
+        if (listing.journals.empty())
             continue;
         for (NamedFile& file : files) {
             struct stat status;
             if (stat(file.location.path.c_str(), &status) == 0)
                 file.status = status;
         }
-        for (const std::string& name : names) {
+        for (const std::string& name : listing.journals) {
             const auto [device, inode] = *fileOfJournalName(name);
             const NamedFile* owner = nullptr;
             for (const NamedFile& file : files)
                 if (owner == nullptr && file.status && file.status->st_dev == device && file.status->st_ino == inode)
                     owner = &file;
+            // A journal whose file is still in the folder under a name not
+            // given is that file's, to be put back when it is named.
             if (owner != nullptr)
                 recoverFile(*owner, note);
-            else
+            else if (listing.inodes.count(inode) == 0)
                 dropJournalOfAnother(folder + "/" + name, files, note);
         }
     }
