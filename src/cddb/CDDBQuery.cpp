@@ -2,12 +2,15 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cddb/DiscRecord.h"
-#include "common/Home.h"
+#include "cddb/IncomingEntries.h"
 #include "cddb/IsolatedRun.h"
+#include "common/Home.h"
 #include "disc/Text.h"
 
 #ifdef __SANITIZE_ADDRESS__
@@ -87,16 +90,25 @@ public:
     LibraryLeakAllowed& operator=(const LibraryLeakAllowed&) = delete;
 };
 
-// An entry with neither a disc title nor any track title is what a
-// connection closed early leaves.
+// An entry is complete when it has tracks and a TTITLE line for each of
+// them; the library leaves the title of a track without one null (an empty
+// line gives an empty title). A connection closed early, or a cache file cut
+// short, leaves some out.
 bool isComplete(cddb_disc_t* disc) {
-    if (!text(cddb_disc_get_title(disc)).empty())
-        return true;
+    if (cddb_disc_get_track_count(disc) <= 0)
+        return false;
     for (cddb_track_t* track = cddb_disc_get_track_first(disc); track != nullptr;
          track = cddb_disc_get_track_next(disc))
-        if (!text(cddb_track_get_title(track)).empty())
-            return true;
-    return false;
+        if (cddb_track_get_title(track) == nullptr)
+            return false;
+    return true;
+}
+
+// Where the entry of a disc's category and ID lies in a cache folder.
+std::string entryPath(const std::string& cacheFolder, cddb_disc_t* disc) {
+    char discIdText[9];
+    std::snprintf(discIdText, sizeof discIdText, "%08x", cddb_disc_get_discid(disc));
+    return cacheFolder + "/" + text(cddb_disc_get_category_str(disc)) + "/" + discIdText;
 }
 
 const char RECORD_DISC = 'D';
@@ -105,13 +117,16 @@ const unsigned int MAX_LOOKUP_SECONDS = 60;
 // Far more than any real answer needs.
 const std::size_t MAX_GROWTH = 64u << 20;
 
-// VANTREL_LOOKUP_TIMEOUT may shorten the limit (for tests), never lengthen it.
-unsigned int lookupSeconds() {
-    const char* value = std::getenv("VANTREL_LOOKUP_TIMEOUT");
-    const long seconds = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
-    return seconds > 0 && seconds < static_cast<long>(MAX_LOOKUP_SECONDS) ? static_cast<unsigned int>(seconds)
-                                                                           : MAX_LOOKUP_SECONDS;
+// A limit lowered by the environment variable named (for tests); never raised.
+template <typename Number>
+Number loweredBy(const char* variable, Number limit) {
+    const char* value = std::getenv(variable);
+    const long long lowered = value != nullptr ? std::strtoll(value, nullptr, 10) : 0;
+    return lowered > 0 && static_cast<unsigned long long>(lowered) < limit ? static_cast<Number>(lowered) : limit;
 }
+
+unsigned int lookupSeconds() { return loweredBy("VANTREL_LOOKUP_TIMEOUT", MAX_LOOKUP_SECONDS); }
+std::size_t lookupMemory() { return loweredBy("VANTREL_LOOKUP_MEMORY", MAX_GROWTH); }
 
 } // namespace
 
@@ -197,7 +212,12 @@ void CDDBQuery::setCache(Cache mode) {
     throw CDDBQueryException("Unknown cache mode");
 }
 
-std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc) {
+unsigned int cddbDiscIdOf(const TableOfContents& toc) {
+    return cddb_disc_get_discid(CDDBQuery::queryDiscOf(toc).get());
+}
+
+// A disc of the table's tracks and length, its disc ID computed.
+CDDBQuery::DiscPointer CDDBQuery::queryDiscOf(const TableOfContents& toc) {
     DiscPointer disc = newDisc();
     cddb_disc_set_length(disc.get(), static_cast<unsigned int>(toc.discLeadOut() / frames_per_second));
     for (const int offset : toc.allFrameOffsets()) {
@@ -208,6 +228,12 @@ std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc) {
         cddb_disc_add_track(disc.get(), track);
     }
     cddb_disc_calc_discid(disc.get());
+    return disc;
+}
+
+std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc, const NoteSink& notes) {
+    DiscPointer disc = queryDiscOf(toc);
+    healCache(cddb_disc_get_discid(disc.get()), notes);
     return run([&](RecordSink& sink) {
         const int matches = cddb_query(connection.get(), disc.get());
         if (matches == -1)
@@ -225,6 +251,7 @@ std::vector<Disc> CDDBQuery::read(const std::string& category, unsigned int disc
     if (cddb_disc_get_category(disc.get()) == CDDB_CAT_MISC && category != "misc")
         notes("Vantrel: Warning \"" + category + "\" matches CDDB_CAT_MISC");
     cddb_disc_set_discid(disc.get(), discId);
+    healCache(discId, notes);
     return run([&](RecordSink& sink) { readMatch(disc.get(), sink); });
 }
 
@@ -235,11 +262,60 @@ CDDBQuery::DiscPointer CDDBQuery::newDisc() {
     return disc;
 }
 
+// A cached entry of the disc ID that is empty, unreadable or incomplete is
+// deleted before the lookup, in every category, so that it is asked for
+// again. One that cannot be deleted keeps this lookup away from the cache.
+void CDDBQuery::healCache(unsigned int discId, const NoteSink& notes) {
+    if (cddb_cache_mode(connection.get()) == CACHE_OFF)
+        return;
+    for (int category = 0; category < CDDB_CAT_INVALID; ++category) {
+        DiscPointer entry = newDisc();
+        cddb_disc_set_category(entry.get(), static_cast<cddb_cat_t>(category));
+        cddb_disc_set_discid(entry.get(), discId);
+        const std::string path = entryPath(text(cddb_cache_get_dir(connection.get())), entry.get());
+        const std::optional<std::string> fault = faultOfCachedEntry(path, entry.get());
+        if (!fault)
+            continue;
+        if (std::remove(path.c_str()) == 0 || errno == ENOENT) {
+            notes("Vantrel: deleted the " + *fault + " cache entry " + path);
+        } else {
+            notes("Vantrel: cannot delete the " + *fault + " cache entry " + path + ": " + std::strerror(errno));
+            cddb_cache_disable(connection.get());
+        }
+    }
+}
+
+std::optional<std::string> CDDBQuery::faultOfCachedEntry(const std::string& path, cddb_disc_t* entry) {
+    if (const std::optional<std::string> fault = unusableCacheFile(path))
+        return fault;
+    if (access(path.c_str(), F_OK) != 0)
+        return std::nullopt;
+    const cddb_cache_mode_t mode = cddb_cache_mode(connection.get());
+    cddb_cache_only(connection.get());
+    const bool complete = cddb_read(connection.get(), entry) != 0 && isComplete(entry);
+    restoreCacheMode(mode);
+    return complete ? std::nullopt : std::optional<std::string>("incomplete");
+}
+
+void CDDBQuery::restoreCacheMode(cddb_cache_mode_t mode) {
+    if (mode == CACHE_ON)
+        cddb_cache_enable(connection.get());
+    else if (mode == CACHE_ONLY)
+        cddb_cache_only(connection.get());
+    else
+        cddb_cache_disable(connection.get());
+}
+
 // The network part of the lookup runs in a child process that is killed
 // when it takes too long or grows too large; the entries it read come back
-// as finished disc records, in match order.
+// as finished disc records, in match order. Entries fetched meanwhile reach
+// the cache only when the whole lookup succeeded.
 std::vector<Disc> CDDBQuery::run(const std::function<void(RecordSink&)>& work) {
-    const std::vector<Record> records = runIsolated(work, RunLimits{lookupSeconds(), MAX_GROWTH});
+    std::optional<IncomingEntries> incoming;
+    if (cddb_cache_mode(connection.get()) == CACHE_ON)
+        incoming.emplace(text(cddb_cache_get_dir(connection.get())));
+    incomingFolder = incoming ? incoming->folder() : std::nullopt;
+    const std::vector<Record> records = runIsolated(work, RunLimits{lookupSeconds(), lookupMemory()});
     std::vector<Disc> results;
     bool incomplete = false;
     for (const Record& record : records) {
@@ -251,6 +327,8 @@ std::vector<Disc> CDDBQuery::run(const std::function<void(RecordSink&)>& work) {
     }
     if (incomplete && results.empty())
         throw CDDBQueryException("Query error: the server's answer was incomplete");
+    if (incoming)
+        incoming->keep();
     return results;
 }
 
@@ -266,25 +344,48 @@ void CDDBQuery::readMatch(cddb_disc_t* match, RecordSink& sink) {
         throw CDDBQueryException("Out of memory when calling cddb_disc_clone()");
     cddb_disc_set_title(entry.get(), nullptr);
     cddb_disc_set_artist(entry.get(), nullptr);
-    const std::string cached = cachePath(entry.get());
-    const bool fromServer = cddb_cache_mode(connection.get()) == CACHE_ON && access(cached.c_str(), F_OK) != 0;
-    if (cddb_read(connection.get(), entry.get()) == 0)
-        throw CDDBQueryException(libraryError("Query error: libcddb: "));
+    const std::optional<std::string> fetchedTo = readEntry(entry.get());
     if (isComplete(entry.get())) {
         sink.send(RECORD_DISC, encodeDisc(discOf(entry.get())));
         return;
     }
     // An answer cut short is not kept, so the next run asks again.
-    if (fromServer)
-        unlink(cached.c_str());
+    if (fetchedTo)
+        std::remove(fetchedTo->c_str());
     sink.send(RECORD_INCOMPLETE, "");
 }
 
-std::string CDDBQuery::cachePath(cddb_disc_t* disc) const {
-    char discIdText[9];
-    std::snprintf(discIdText, sizeof discIdText, "%08x", cddb_disc_get_discid(disc));
-    return text(cddb_cache_get_dir(connection.get())) + "/" + text(cddb_disc_get_category_str(disc)) + "/" +
-           discIdText;
+// Reads the entry from the cache when the cache holds it; else fetches it,
+// writing it into the private folder when there is one and into no cache
+// when not. Returns where a fetched entry was written; throws when the
+// library fails, leaving nothing of the entry behind.
+std::optional<std::string> CDDBQuery::readEntry(cddb_disc_t* entry) {
+    if (cddb_cache_mode(connection.get()) != CACHE_ON) {
+        if (cddb_read(connection.get(), entry) == 0)
+            throw CDDBQueryException(libraryError("Query error: libcddb: "));
+        return std::nullopt;
+    }
+    const std::string cacheFolder = text(cddb_cache_get_dir(connection.get()));
+    std::optional<std::string> fetchedTo;
+    if (access(entryPath(cacheFolder, entry).c_str(), F_OK) == 0) {
+        cddb_cache_only(connection.get());
+    } else if (incomingFolder) {
+        cddb_cache_set_dir(connection.get(), incomingFolder->c_str());
+        fetchedTo = entryPath(*incomingFolder, entry);
+    } else {
+        cddb_cache_disable(connection.get());
+    }
+    const bool read = cddb_read(connection.get(), entry) != 0;
+    const std::optional<std::string> failure =
+        read ? std::nullopt : std::optional<std::string>(libraryError("Query error: libcddb: "));
+    cddb_cache_set_dir(connection.get(), cacheFolder.c_str());
+    cddb_cache_enable(connection.get());
+    if (failure) {
+        if (fetchedTo)
+            std::remove(fetchedTo->c_str());
+        throw CDDBQueryException(*failure);
+    }
+    return fetchedTo;
 }
 
 // libcddb reports no error when the connection closed or timed out.

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@
 
 namespace Vantrel {
 
+// The CDDB disc ID of a table of contents: of every track, a data track
+// included, and the whole disc's lead-out.
+unsigned int cddbDiscIdOf(const TableOfContents& toc);
+
 // CDDB lookups through the CDDB library, over one library connection set up
 // as `Connection` says. Failures are thrown as CDDBQueryException.
 class CDDBQuery {
@@ -28,7 +33,9 @@ public:
     CDDBQuery& operator=(const CDDBQuery&) = delete;
 
     // Every entry the server finds for the table of contents, in its order.
-    std::vector<Disc> discsFor(const TableOfContents& toc);
+    // An entry that is cut short is never given; one in the cache is
+    // deleted, with a note, and asked for again.
+    std::vector<Disc> discsFor(const TableOfContents& toc, const NoteSink& notes);
     // The entry of a category and disc ID; a category that the library does
     // not know is read as "misc", with a note.
     std::vector<Disc> read(const std::string& category, unsigned int discId, const NoteSink& notes);
@@ -47,14 +54,22 @@ private:
     void useProxy(const ProxyDetails& proxy);
     void setCache(Cache mode);
     static DiscPointer newDisc();
+    friend unsigned int cddbDiscIdOf(const TableOfContents& toc);
+    static DiscPointer queryDiscOf(const TableOfContents& toc);
+    void healCache(unsigned int discId, const NoteSink& notes);
+    // "empty", "unreadable" or "incomplete"; nothing for a good or missing entry.
+    std::optional<std::string> faultOfCachedEntry(const std::string& path, cddb_disc_t* entry);
+    void restoreCacheMode(cddb_cache_mode_t mode);
     std::vector<Disc> run(const std::function<void(RecordSink&)>& work);
     void readMatch(cddb_disc_t* match, RecordSink& sink);
-    std::string cachePath(cddb_disc_t* disc) const;
+    std::optional<std::string> readEntry(cddb_disc_t* entry);
     std::string libraryError(const std::string& prefix) const;
 
     std::unique_ptr<cddb_conn_t, ConnectionDeleter> connection;
     // False when the process has no home folder to keep libcddb's cache in.
     bool cacheUsable = true;
+    // Where the running lookup writes the entries it fetches, if anywhere.
+    std::optional<std::string> incomingFolder;
 };
 
 } // namespace Vantrel

@@ -13,7 +13,9 @@ public:
     CddbDatabase(const CddbSettings& settings, const NoteSink& notes)
         : connection(connectionOf(settings)), notes(notes) {}
 
-    std::vector<Disc> discsFor(const TableOfContents& toc) override { return CDDBQuery(connection).discsFor(toc); }
+    std::vector<Disc> discsFor(const TableOfContents& toc) override {
+        return CDDBQuery(connection).discsFor(toc, notes);
+    }
 
     std::vector<Disc> discsFor(const TypedIdentifier& identifier) override {
         return CDDBQuery(connection).read(identifier.kind, cddbDiscIdOf(identifier.text), notes);

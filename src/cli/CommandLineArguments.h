@@ -2,6 +2,7 @@
 #define VANTREL_CLI_COMMANDLINEARGUMENTS_H
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ struct CommandLineArguments {
     bool databaseGiven = false;
     // The name of the database to look discs up in.
     std::string database = "cddb";
+    // For sequence: the rip log or CUE sheet given with -t.
+    std::optional<std::string> tocFile;
     // For id: the CDDB category, or the MusicBrainz lookup word.
     std::string category;
     // For id: the token after the category as typed.

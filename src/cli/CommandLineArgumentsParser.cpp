@@ -75,6 +75,10 @@ bool CommandLineArgumentsParser::parseFlag() {
         accept(currentToken);
         return parseDatabase();
     }
+    if (currentToken == "-t") {
+        accept(currentToken);
+        return parseTocFile();
+    }
     return false;
 }
 
@@ -130,6 +134,14 @@ bool CommandLineArgumentsParser::parseDatabase() {
         throw ParseException("Unknown database");
     arguments.database = currentToken;
     arguments.databaseGiven = true;
+    accept(currentToken);
+    return true;
+}
+
+bool CommandLineArgumentsParser::parseTocFile() {
+    if (currentToken.empty())
+        throw ParseException("Expected table of contents file");
+    arguments.tocFile = currentToken;
     accept(currentToken);
     return true;
 }

@@ -35,6 +35,7 @@ private:
     bool parsePort();
     bool parseProtocol();
     bool parseDatabase();
+    bool parseTocFile();
     bool parseCommand();
     bool parseCDDBCategory();
     bool parseCDDBID();

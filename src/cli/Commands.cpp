@@ -8,6 +8,7 @@
 #include "cli/Console.h"
 #include "cli/Databases.h"
 #include "cli/DiscSearch.h"
+#include "cli/TocChoice.h"
 #include "files/FileDisc.h"
 
 namespace Vantrel {
@@ -44,7 +45,9 @@ std::vector<Disc> lookUp(const CommandLineArguments& arguments, FileDisc& fileDi
     if (arguments.command == COMMAND_ID)
         return openDatabase(arguments.database, settings, Console::note)
             ->discsFor(TypedIdentifier{arguments.category, arguments.discIdText});
-    const TableOfContents& toc = fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
+    const std::optional<TableOfContents> exact =
+        tableOfContentsFromSources(arguments.tocFile, arguments.files.front(), fileDisc);
+    const TableOfContents& toc = exact ? *exact : fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
     const std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
     const SearchResult found = searchByTableOfContents(*database, toc, settings.cacheMode != CACHE_MODE_ONLY);
     if (found.adjustment)
@@ -114,17 +117,22 @@ int runRename(const CommandLineArguments& arguments) {
 int runCommand(const CommandLineArguments& arguments) {
     // A save cut short is put back before any command reads the files.
     FileDisc::recoverInterruptedSaves(arguments.files, Console::note);
-    switch (arguments.command) {
-    case COMMAND_LIST:
-        return runList(arguments);
-    case COMMAND_RENAME:
-        return runRename(arguments);
-    case COMMAND_ID:
-    case COMMAND_SEQUENCE:
-        return runLookup(arguments);
-    case COMMAND_HELP:
-    case COMMAND_NONE:
-        break;
+    try {
+        switch (arguments.command) {
+        case COMMAND_LIST:
+            return runList(arguments);
+        case COMMAND_RENAME:
+            return runRename(arguments);
+        case COMMAND_ID:
+        case COMMAND_SEQUENCE:
+            return runLookup(arguments);
+        case COMMAND_HELP:
+        case COMMAND_NONE:
+            break;
+        }
+    } catch (const TooManyOpenFiles& error) {
+        Console::error(error.what());
+        return EXIT_PROBLEM_FILES;
     }
     Console::usage();
     return EXIT_USAGE;

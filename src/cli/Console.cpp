@@ -59,7 +59,7 @@ void banner(bool longForm) {
 
 void usage() {
     banner(true);
-    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
                  "command [command_arguments] file..."
               << std::endl
               << std::endl
@@ -80,21 +80,22 @@ void usage() {
               << " default for http: " << Vantrel::DEFAULT_HTTP_PORT << ")" << std::endl
               << "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)" << std::endl
               << "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)" << std::endl
+              << "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet" << std::endl
               << std::endl;
 }
 
 void parseError(const std::string& message) {
     usage();
-    std::cout << message << std::endl;
+    std::cout << forTerminal(message) << std::endl;
 }
 
-void error(const std::string& message) { std::cout << "Vantrel: Error: " << message << std::endl; }
+void error(const std::string& message) { std::cout << "Vantrel: Error: " << forTerminal(message) << std::endl; }
 
-void note(const std::string& line) { std::cerr << line << std::endl; }
+void note(const std::string& line) { std::cerr << forTerminal(line) << std::endl; }
 
 void problemFiles(const std::vector<Vantrel::ProblemFile>& problems) {
     for (const Vantrel::ProblemFile& problem : problems)
-        std::cerr << problem.path << ": " << problemText(problem.type) << std::endl;
+        std::cerr << forTerminal(problem.path) << ": " << problemText(problem.type) << std::endl;
 }
 
 void listing(const std::vector<Vantrel::FileDetails>& files) {
@@ -123,6 +124,19 @@ void noResults() { std::cout << "No results." << std::endl; }
 
 void foundWithAdjustment(const Vantrel::Duration& adjustment) {
     std::cerr << "Vantrel: found with the lengths adjusted by " << adjustment.milliseconds() << " ms" << std::endl;
+}
+
+void tableOfContentsFrom(const std::string& path) {
+    std::cerr << "Vantrel: table of contents from " << forTerminal(path) << std::endl;
+}
+
+void describesAnotherDisc(const std::string& path) {
+    std::cerr << "Vantrel: " << forTerminal(path) << " describes another disc; using the files' lengths" << std::endl;
+}
+
+void sourcesDiffer(const std::string& path, const std::string& otherPath) {
+    std::cerr << "Vantrel: " << forTerminal(path) << " and " << forTerminal(otherPath)
+              << " describe the disc differently; using the files' lengths" << std::endl;
 }
 
 // Input that is not a number is dropped up to the end of its line.
@@ -154,7 +168,7 @@ void tagResult(const Vantrel::TagResult& result) {
                                                                      : " [Tag Saved]")
               << std::endl;
     if (failed)
-        std::cerr << forTerminal(result.path) << ": " << result.reason << std::endl;
+        std::cerr << forTerminal(result.path) << ": " << forTerminal(result.reason) << std::endl;
 }
 
 void noToken() { std::cout << "No valid token found in template." << std::endl; }
@@ -169,7 +183,7 @@ void renamePlan(const std::vector<Vantrel::OldNameNewName>& plan) {
 
 void renameProblems(const std::vector<Vantrel::RenameProblem>& problems) {
     for (const Vantrel::RenameProblem& problem : problems)
-        std::cerr << problem.oldName << ": " << problem.reason << std::endl;
+        std::cerr << forTerminal(problem.oldName) << ": " << forTerminal(problem.reason) << std::endl;
 }
 
 bool confirmRename() {

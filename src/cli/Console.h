@@ -27,6 +27,10 @@ void listing(const std::vector<Vantrel::FileDetails>& files);
 void discs(const std::vector<Vantrel::Disc>& discs);
 void noResults();
 void foundWithAdjustment(const Vantrel::Duration& adjustment);
+// Which rip log, CUE sheet or FLAC file the table of contents came from.
+void tableOfContentsFrom(const std::string& path);
+void describesAnotherDisc(const std::string& path);
+void sourcesDiffer(const std::string& path, const std::string& otherPath);
 // Asks until the answer is the number of a disc; throws std::runtime_error
 // "No disc chosen." at the end of input.
 const Vantrel::Disc& chooseDisc(const std::vector<Vantrel::Disc>& discs);

@@ -1,6 +1,7 @@
 #include "disc/TableOfContents.h"
 
 #include <algorithm>
+#include <functional>
 #include <set>
 
 #include "disc/Disc.h"
@@ -71,6 +72,33 @@ TableOfContents tableOfContentsOf(const std::vector<PlayingTime>& times, int fir
         elapsed += time.exact() ? time.length : time.length.minus(adjustment);
     }
     toc.leadOut = frameAfter(firstOffset, elapsed);
+    return toc;
+}
+
+TableOfContents exactTableOfContents(const std::vector<int>& frameOffsets, int leadOut,
+                                     const std::optional<DataTrack>& dataTrack) {
+    std::vector<int> frames = frameOffsets;
+    frames.push_back(leadOut);
+    if (dataTrack) {
+        frames.push_back(dataTrack->frameOffset);
+        frames.push_back(dataTrack->leadOut);
+    }
+    if (frameOffsets.empty() || frameOffsets.size() > MAX_TRACKS)
+        throw std::range_error("a disc has 1 to 99 tracks");
+    if (frames.front() < FIRST_TRACK_OFFSET || frames.back() > LAST_CD_FRAME)
+        throw std::range_error("a track lies outside the disc");
+    if (std::adjacent_find(frames.begin(), frames.end(), std::greater_equal<int>()) != frames.end())
+        throw std::range_error("its tracks do not follow one another");
+    TableOfContents toc;
+    toc.frameOffsets = frameOffsets;
+    toc.leadOut = leadOut;
+    toc.dataTrack = dataTrack;
+    for (std::size_t track = 0; track < frameOffsets.size(); ++track) {
+        const int end = track + 1 < frameOffsets.size() ? frameOffsets[track + 1] : leadOut;
+        toc.times.push_back(PlayingTime{Duration::of(static_cast<unsigned long long>(end - frameOffsets[track]),
+                                                     frames_per_second),
+                                        Duration()});
+    }
     return toc;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "disc/Duration.h"
@@ -47,6 +48,27 @@ struct TableOfContents {
     int discLeadOut() const;
 
 };
+
+// A track as a rip log, CUE sheet or FLAC cue sheet lists it: where it
+// starts, in CD frames from the start of the disc, and whether it holds audio.
+struct SourceTrack {
+    int frameOffset = 0;
+    bool audio = true;
+};
+
+// Every track of a disc, data tracks included, and where the disc ends.
+struct TrackLayout {
+    std::vector<SourceTrack> tracks;
+    int leadOut = 0;
+};
+
+// The exact table of contents of audio tracks starting at these offsets,
+// each playing to the next start and the last to `leadOut`, with any data
+// track after them. Throws std::range_error when the starts do not rise,
+// the lead-out is not after them, or a frame lies before the end of the
+// lead-in or past 99:59:74.
+TableOfContents exactTableOfContents(const std::vector<int>& frameOffsets, int leadOut,
+                                     const std::optional<DataTrack>& dataTrack = std::nullopt);
 
 // Tracks of these playing times one after the other from firstOffset, each
 // estimated one shortened by `adjustment`. Each start is rounded on its own

@@ -1,9 +1,13 @@
 #include "files/FileDisc.h"
 
 #include <algorithm>
+#include <filesystem>
+
+#include <taglib/flacfile.h>
 
 #include "disc/Assignment.h"
 #include "files/lengths/FileLengths.h"
+#include "files/lengths/FlacCueSheet.h"
 #include "files/naming/RenamePlan.h"
 #include "files/saving/FileIo.h"
 #include "files/saving/Recovery.h"
@@ -34,12 +38,40 @@ std::vector<FileDetails> FileDisc::details() const {
     return listing;
 }
 
-const TableOfContents& FileDisc::generateOffsets(int firstOffset) {
+std::vector<PlayingTime> FileDisc::playingTimes() const {
     std::vector<PlayingTime> times;
-    Duration elapsed;
-    for (const OpenFile& file : files) {
+    for (const OpenFile& file : files)
         times.push_back(playingTimeOf(file.fileRef));
-        elapsed += times.back().length;
+    return times;
+}
+
+std::optional<PlayingTime> FileDisc::playingTimeOfFile(const std::string& path) {
+    // Opening anything else, a FIFO say, could wait for ever.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
+    const TagLib::FileRef fileRef(path.c_str());
+    if (fileRef.isNull() || fileRef.audioProperties() == nullptr)
+        return std::nullopt;
+    return playingTimeOf(fileRef);
+}
+
+std::optional<FileCueSheet> FileDisc::firstFlacCueSheet() const {
+    for (const OpenFile& file : files) {
+        if (dynamic_cast<const TagLib::FLAC::File*>(file.fileRef.file()) == nullptr)
+            continue;
+        if (std::optional<TrackLayout> layout = flacCueSheetOf(file.path))
+            return FileCueSheet{file.path, std::move(*layout)};
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+const TableOfContents& FileDisc::generateOffsets(int firstOffset) {
+    const std::vector<PlayingTime> times = playingTimes();
+    Duration elapsed;
+    for (const PlayingTime& time : times) {
+        elapsed += time.length;
         // Durations saturate at 2^64 ticks, some 4e11 frames.
         if (static_cast<long long>(firstOffset) + static_cast<long long>(elapsed.frames()) > LAST_CD_FRAME)
             throw TagException("The files are too long for one CD: they would end past 99:59:74.");

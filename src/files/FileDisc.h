@@ -2,6 +2,7 @@
 #define VANTREL_FILES_FILEDISC_H
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ namespace Vantrel {
 
 struct OpenFile;
 class FolderSyncs;
+
+// A file's own description of its disc.
+struct FileCueSheet {
+    std::string path;
+    TrackLayout layout;
+};
 
 // The audio files of one disc, in track order, each kept open from
 // construction to destruction. Hides the audio library: what it finds and
@@ -38,6 +45,13 @@ public:
     const std::vector<ProblemFile>& checkFiles();
     // The listing of every file, in order.
     std::vector<FileDetails> details() const;
+
+    // Each file's playing time, in order.
+    std::vector<PlayingTime> playingTimes() const;
+    // The playing time of the audio file at `path`, or nothing when there is none.
+    static std::optional<PlayingTime> playingTimeOfFile(const std::string& path);
+    // The CUESHEET block of the first FLAC file, when it has one.
+    std::optional<FileCueSheet> firstFlacCueSheet() const;
 
     // The table of contents of a disc whose tracks are these files, the
     // first one starting at firstOffset. Throws TagException when the files

@@ -190,33 +190,50 @@ def test_without_a_disc_chosen_no_file_is_touched(vantrel, cddb_server, server_r
 
 
 # (server mode or None for a refused connection, protocol, command, lookup
-# time limit, error). The made-up entries jazz and rock 10028003 both match.
+# limits, error). The made-up entries jazz and rock 10028003 both match. Each
+# limit is lowered so far that it always comes first: the time limit below
+# what the trickling answer needs, the size limit to 1 MiB.
 FAULTS = [
-    (None, "cddbp", ["sequence"], None, "Connection error: libcddb: "),
-    (None, "proxy", ["sequence"], None, "Parse Exception: You must have the environemnt variable http_proxy"),
-    ("drop-read", "cddbp", ["sequence"], None, "Query error: libcddb: the connection was closed or timed out"),
-    ("drop-read", "http", ["id", "rock", "10028003"], None, "Query error: the server's answer was incomplete"),
-    ("trickle", "http", ["sequence"], "1", "Connection error: the server did not finish its answer in 1 s"),
-    ("endless", "cddbp", ["sequence"], None, "Connection error: the server's answer was too large"),
+    (None, "cddbp", ["sequence"], {}, "Connection error: libcddb: "),
+    (None, "proxy", ["sequence"], {}, "Parse Exception: You must have the environemnt variable http_proxy"),
+    ("drop-read", "cddbp", ["sequence"], {}, "Query error: libcddb: the connection was closed or timed out"),
+    ("drop-read", "http", ["id", "rock", "10028003"], {}, "Query error: the server's answer was incomplete"),
+    ("bad-track", "cddbp", ["id", "jazz", "10028003"], {}, "Query error: libcddb: "),
+    ("trickle", "http", ["sequence"], {"VANTREL_LOOKUP_TIMEOUT": "1"},
+     "Connection error: the server did not finish its answer in 1 s"),
+    ("endless", "cddbp", ["sequence"], {"VANTREL_LOOKUP_MEMORY": str(1 << 20)},
+     "Connection error: the server's answer was too large"),
 ]
 
 
-@pytest.mark.parametrize("mode,protocol,command,limit,error", FAULTS)
+def cached(home):
+    """Every file and folder in the CDDB library's cache."""
+    folder = cache_folder(home)
+    return sorted(os.path.relpath(os.path.join(parent, name), folder)
+                  for parent, folders, names in os.walk(folder) for name in folders + names)
+
+
+@pytest.mark.parametrize("mode,protocol,command,limits,error", FAULTS)
 def test_a_failed_lookup_is_one_error_line_and_leaves_nothing_behind(vantrel, home, cddb_server, tmp_path,
-                                                                    mode, protocol, command, limit, error):
+                                                                    mode, protocol, command, limits, error):
     server = cddb_server(os.path.join(DATA, "xmcd-made-up"), mode=mode) if mode else None
     port = unused_port() if not server else server.port if protocol == "cddbp" else server.http_port
     paths = [make_wav(tmp_path / f"{n}.wav", seconds, rate=75) for n, seconds in enumerate((200, 240, 200), 1)]
     before = contents(paths)
 
     result = vantrel(["-c", "on", "-P", protocol, "-s", "127.0.0.1", "-p", str(port), *command, *paths],
-                     stdin="1\n", env={"VANTREL_LOOKUP_TIMEOUT": limit})
+                     stdin="1\n", env=limits)
 
     assert (result.status, body(result).count("\n")) == (4, 1), result
     assert body(result).startswith("Vantrel: Error: " + error), result
     assert contents(paths) == before
-    # An entry cut short is not kept: the next run asks the server again.
-    assert [name for _, _, names in os.walk(cache_folder(home)) for name in names] == []
+    # Nothing of an answer cut short is kept: the next run asks again, and
+    # keeps what a healthy server answers.
+    assert cached(home) == []
+    healthy = cddb_server(os.path.join(DATA, "xmcd-made-up"))
+    healed = vantrel(["-c", "on", "-s", "127.0.0.1", "-p", str(healthy.port), "sequence", *paths], stdin="2\n")
+    assert (healed.status, read_tags(paths[1])["title"]) == (0, "Rock Two"), healed
+    assert cached(home) == ["jazz", "jazz/10028003", "rock", "rock/10028003"]
 
 
 def test_a_partial_rip_gets_the_tracks_of_its_own_lengths(vantrel, cddb_server, tmp_path):
@@ -239,6 +256,30 @@ def test_a_partial_rip_gets_the_tracks_of_its_own_lengths(vantrel, cddb_server, 
     commands = server.commands()
     assert f"cddb read misc {PARTIAL.discid}" in commands
     assert not [command for command in commands if command.startswith("cddb query")]
+
+
+def test_a_damaged_cache_entry_is_deleted_and_asked_for_again(vantrel, home, cddb_server, tmp_path):
+    made_up = os.path.join(DATA, "xmcd-made-up")
+    server = cddb_server(made_up)
+    paths = [make_wav(tmp_path / f"{n}.wav", seconds, rate=75) for n, seconds in enumerate((200, 240, 200), 1)]
+    # An empty file, and an entry placed by hand that lacks its last track's title line.
+    rock = open(os.path.join(made_up, "rock", "10028003"), "rb").read()
+    damaged = {"jazz": b"", "rock": rock.replace(b"TTITLE2=\n", b"")}
+    entries = {category: os.path.join(cache_folder(home), category, "10028003") for category in damaged}
+    notes = (f"Vantrel: deleted the empty cache entry {entries['jazz']}\n"
+             f"Vantrel: deleted the incomplete cache entry {entries['rock']}\n")
+    for mode, status, listed in (("only", 2, "No results."), ("on", 0, "[ 2] Rock Entry Players - Second Of Two")):
+        for category, data in damaged.items():
+            os.makedirs(os.path.dirname(entries[category]), exist_ok=True)
+            open(entries[category], "wb").write(data)
+
+        result = vantrel(["-c", mode, "-s", "127.0.0.1", "-p", str(server.port), "sequence", *paths], stdin="1\n")
+
+        assert (result.status, result.stderr) == (status, notes), result
+        assert listed in body(result), result
+    assert cached(home) == ["jazz", "jazz/10028003", "rock", "rock/10028003"]
+    offline = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
+    assert (offline.status, offline.stderr) == (0, ""), offline
 
 
 def test_offline_lookups_in_a_cache_of_real_entries(vantrel, home, cddb_server, tmp_path):

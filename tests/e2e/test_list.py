@@ -9,6 +9,7 @@ import tempfile
 import pytest
 
 from support.audio import make_audio, make_wav
+from support.discs import unused_port
 from support.runner import body
 
 HEADER = "Output format: Artist - Title (Track Number, Year, Genre)\n\n"
@@ -88,3 +89,9 @@ def test_two_thousand_files_under_a_low_open_file_limit(vantrel, tmp_path):
     assert result.status == 0, result.stderr[-500:]
     assert result.stdout.count("     - Same (0, 0, )\n") == 2000
     assert "2000. 1999.mp3 (0:01)\n" in result.stdout
+
+    # With the hard limit as low, that is said before any lookup, and no file is blamed.
+    result = vantrel(["-s", "127.0.0.1", "-p", str(unused_port()), "sequence", *names], cwd=tmp_path,
+                     wrapper=("prlimit", "--nofile=1024:1024"))
+    assert (result.status, body(result), result.stderr) == (
+        3, "Vantrel: Error: too many files open at once (limit 1024)\n", ""), result

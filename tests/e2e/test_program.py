@@ -10,6 +10,7 @@ from pathlib import Path
 
 import pytest
 
+from support.audio import make_audio
 from support.runner import BINARY
 
 SOURCE = Path(__file__).resolve().parents[2]
@@ -19,7 +20,7 @@ COMPLETION = SOURCE / "completions" / "vantrel"
 
 
 USAGE_LINES = [
-    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-h] "
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
     "command [command_arguments] file...",
     "",
     "Commands:",
@@ -37,6 +38,7 @@ USAGE_LINES = [
     "* -p port: connect to CDDB server using port (default for cddbp: 888 default for http: 80)",
     "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
     "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)",
+    "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet",
     "",
 ]
 
@@ -54,6 +56,29 @@ def test_the_usage_and_any_parse_error_end_with_status_1(vantrel, args, message)
     assert BANNER.match(lines[0]) and lines[1] and lines[2] and lines[3] == "", lines[:4]
     # No short banner precedes the usage; a parse error's message is the last line.
     assert lines[4:] == USAGE_LINES + ([f"Parse Exception: {message}"] if message else []) + [""]
+
+
+def test_text_from_outside_reaches_the_terminal_with_control_characters_as_question_marks(
+        vantrel, musicbrainz_server, tmp_path):
+    hostile, shown = "\x1b]0;owned\x07\x1b[2J", "?]0;owned??[2J"
+    server = musicbrainz_server({})
+    server.default = (500, {"error": hostile})
+    folder, seen = tmp_path / hostile, f"{tmp_path}/{shown}"
+    folder.mkdir()
+    (folder / "bad.flac").write_bytes(b"\0" * 64)
+    (folder / "Taken.mp3").write_bytes(b"not ours")
+    same = [make_audio(folder / f"{n}.mp3", 0.2, rate=8000, tags={"title": "Same"}) for n in (1, 2)]
+    taken = make_audio(folder / "3.mp3", 0.2, rate=8000, tags={"title": "Taken"})
+    runs = [(["-d", "musicbrainz", "-s", "127.0.0.1", "-p", server.port, "sequence", taken], "stdout",
+             f"Vantrel: Error: MusicBrainz answered HTTP 500: {shown}"),
+            (["list", folder / "bad.flac"], "stderr", f"{seen}/bad.flac: File is invalid"),
+            (["rename", "%s.mp3", *same], "stderr",
+             f"{seen}/1.mp3: '{seen}/Same.mp3' would be the new name of more than one file"),
+            (["rename", "%s.mp3", taken], "stderr", f"{seen}/3.mp3: '{seen}/Taken.mp3' already exists")]
+    for args, stream, line in runs:
+        result = vantrel(args, stdin="y\n")
+        assert line in getattr(result, stream).splitlines(), result
+        assert not re.search("[\x00-\x08\x0b-\x1f\x7f]", result.stdout + result.stderr), result
 
 
 DEMO = SOURCE / "scripts" / "demo"
@@ -114,7 +139,7 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
                "OPTIONS": re.findall(r"^\* (-\w) ", usage, re.M) + ["-h"],
                "TEMPLATE TOKENS": re.findall(r"(%\w) = ", usage), "EXIT STATUS": list("01234"),
                "ENVIRONMENT": ["http_proxy", "EMAIL", "HOME", "XDG_CACHE_HOME"]}
-    assert len(entries["COMMANDS"]) == 5 and len(entries["OPTIONS"]) == 6 and len(entries["TEMPLATE TOKENS"]) == 6
+    assert len(entries["COMMANDS"]) == 5 and len(entries["OPTIONS"]) == 7 and len(entries["TEMPLATE TOKENS"]) == 6
     for section, names in entries.items():
         for name in names:
             assert re.search(rf"^ {{7}}{re.escape(name)}\b", sections[section], re.M), (section, name)
@@ -125,7 +150,9 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
 CASES = [
     # (words on the line, the last one being completed) -> expected candidates
     (["vantrel", ""], ["id", "sequence", "rename", "list", "help"]),
-    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-h"]),
+    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-h"]),
+    (["vantrel", "-t", "n"], ["notes.txt"]),
+    (["vantrel", "-t", "notes.txt", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-d", ""], ["cddb", "musicbrainz"]),
     (["vantrel", "-d", "musicbrainz", "id", ""], ["release", "discid"]),
     (["vantrel", "-c", ""], ["on", "off", "only"]),

@@ -47,8 +47,9 @@ EXPANSIONS = [
     ("in.mp3", {"tracknumber": "0", "title": "Intro"}, "%n - %s.mp3", "00 - Intro.mp3"),
     ("in.mp3", {"title": "no year"}, "%y.mp3", "0.mp3"),
     ("in.mp3", {"tracknumber": "7"}, "%n %n.mp3", "07 %n.mp3"),
-    # The artist is replaced first: a "%s" it brings in takes the title.
-    ("in.mp3", {"artist": "A %s B", "title": "T"}, "%a - %s.mp3", "A T B - %s.mp3"),
+    # A tag's own text is never expanded.
+    ("in.mp3", {"artist": "Me %s You", "title": "Song"}, "%a - %s.mp3", "Me %s You - Song.mp3"),
+    ("in.mp3", {"artist": "%y", "date": "1999"}, "%a.mp3", "%y.mp3"),
     ("in.flac", {"artist": "Ar", "genre": "Rock", "title": "Ti", "album": "Al", "date": "2001",
                  "tracknumber": "4"}, "%a_%g_%s_%t_%y_%n.flac", "Ar_Rock_Ti_Al_2001_04.flac"),
 ]

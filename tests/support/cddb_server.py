@@ -2,9 +2,10 @@
 which is also an HTTP proxy (absolute request URIs; Basic credentials checked
 when `proxy_auth` is given). Entries are served byte for byte from a folder
 laid out as <category>/<discid>. Modes: "normal"; "drop-read", whose read
-answers stop half-way and close the connection; "endless" and "trickle",
-whose query answers never end, at full speed or a line every 10 ms. `log()`
-holds one dict per command received: via, command, status, and the hello."""
+answers close the connection after the first TTITLE line; "bad-track", whose
+entries hold a line TTITLE99999999=; "trickle", whose read answers come a line
+every 0.2 s; "endless", whose query answers never end. `log()` holds one dict
+per command received: via, command, status, and the hello."""
 
 import base64
 import itertools
@@ -113,11 +114,9 @@ class CddbServer:
         words = command.split()
         if [word.lower() for word in words[:2]] == ["cddb", "query"] and len(words) >= 3:
             discid = words[2].lower()
-            if self.mode in ("endless", "trickle"):
-                row = f"rock {discid} Endless / Answer".encode()
-                rows = itertools.repeat(row) if self.mode == "endless" else (time.sleep(0.01) or row
-                                                                             for _ in itertools.count())
-                return 210, itertools.chain([b"210 Found exact matches"], rows), False
+            if self.mode == "endless":
+                return 210, itertools.chain([b"210 Found exact matches"],
+                                            itertools.repeat(f"rock {discid} Endless / Answer".encode())), False
             rows = [f"{category} {discid} ".encode() + re.search(rb"^DTITLE=(.*?)\r?$", entry, re.M).group(1)
                     for category in sorted(os.listdir(self.root)) for entry in [self.entry(category, discid)] if entry]
             if len(rows) < 2:
@@ -130,6 +129,10 @@ class CddbServer:
             lines = [line.rstrip(b"\r") for line in entry.split(b"\n") if line.strip()]
             head = f"210 {words[2]} {words[3]} CD database entry follows".encode()
             if self.mode == "drop-read":
-                return 210, [head] + lines[:len(lines) // 2], False
-            return 210, [head] + lines + [b"."], True
+                first_title = next(n for n, line in enumerate(lines) if line.startswith(b"TTITLE"))
+                return 210, [head] + lines[:first_title + 1], False
+            if self.mode == "bad-track":
+                lines.insert(lines.index(b"EXTD="), b"TTITLE99999999=")
+            answer = [head] + lines + [b"."]
+            return 210, (time.sleep(0.2) or line for line in answer) if self.mode == "trickle" else answer, True
         return 500, [b"500 Unrecognized command."], True

@@ -53,6 +53,8 @@ TEST(Parser, CommandsAndTheirArguments) {
     EXPECT_EQ(musicBrainz.discIdText, "59211ea4-ffd2");
     EXPECT_EQ(parse({"vantrel", "-d", "cddb", "-P", "http", "list", "f"}).database, "cddb");
     EXPECT_EQ(parse({"vantrel", "-c", "off", "-h"}).command, COMMAND_HELP);
+    EXPECT_EQ(parse({"vantrel", "-t", "a.cue", "-t", "-rip.log", "sequence", "f"}).tocFile, "-rip.log");
+    EXPECT_FALSE(parse({"vantrel", "sequence", "f"}).tocFile);
 }
 
 TEST(Parser, FlagsRepeatAndKeepTheLastValueUntilTheCommand) {
@@ -100,6 +102,8 @@ TEST(Parser, ErrorMessages) {
         {{"vantrel", "-P"}, "Unknown protocol"},
         {{"vantrel", "-P", "HTTP", "list", "f"}, "Unknown protocol"},
         {{"vantrel", "-d", "MusicBrainz", "list", "f"}, "Unknown database"},
+        {{"vantrel", "-t"}, "Expected table of contents file"},
+        {{"vantrel", "-t", "", "sequence", "f"}, "Expected table of contents file"},
         {{"vantrel", "-P", "http", "-d", "musicbrainz", "list", "f"}, "Protocol applies to CDDB only"},
         {{"vantrel", "id"}, "Expected CDDB category"},
         {{"vantrel", "id", "", "1", "f"}, "Expected CDDB category"},

@@ -121,16 +121,9 @@ class ExpandedName {
 public:
     enum Origin : char { FIXED, TAG_TEXT };
 
-    explicit ExpandedName(const std::string& templateString)
-        : name(templateString), origins(templateString.size(), FIXED) {}
-
-    // Replaces the first occurrence of token, searching from the start.
-    void replace(const std::string& token, const std::string& value, Origin origin) {
-        const std::string::size_type at = name.find(token);
-        if (at == std::string::npos)
-            return;
-        name.replace(at, token.size(), value);
-        origins.replace(at, token.size(), value.size(), origin);
+    void append(const std::string& text, Origin origin) {
+        name += text;
+        origins.append(text.size(), origin);
     }
 
     void keepLastComponent() {
@@ -207,6 +200,36 @@ private:
     std::string origins;
 };
 
+// What one token of the template stands for.
+struct TokenValue {
+    const std::string& token;
+    std::string value;
+    ExpandedName::Origin origin;
+};
+
+// Expands the template in one pass, left to right: the first occurrence of
+// each token is replaced and later ones stay as they are. A value is never
+// expanded again, so a tag text holding a token keeps it.
+ExpandedName expand(const std::string& templateString, const std::vector<TokenValue>& values) {
+    ExpandedName name;
+    std::vector<bool> used(values.size(), false);
+    for (std::size_t at = 0; at < templateString.size();) {
+        std::size_t which = 0;
+        while (which < values.size() &&
+               (used[which] || templateString.compare(at, values[which].token.size(), values[which].token) != 0))
+            ++which;
+        if (which == values.size()) {
+            name.append(templateString.substr(at, 1), ExpandedName::FIXED);
+            ++at;
+            continue;
+        }
+        used[which] = true;
+        name.append(values[which].value, values[which].origin);
+        at += values[which].token.size();
+    }
+    return name;
+}
+
 std::string renameFailure(const std::system_error& error, const std::string& target) {
     if (error.code().value() == EEXIST)
         return "'" + target + "' already exists";
@@ -223,14 +246,13 @@ public:
         if (tag == nullptr)
             throw TagException("Tag is NULL when trying to generate a name.");
 
-        // Each token is replaced in the result of the ones before it.
-        ExpandedName name(templateString);
-        name.replace(ARTIST_TOKEN, fieldText(tag->artist()), ExpandedName::TAG_TEXT);
-        name.replace(GENRE_TOKEN, fieldText(tag->genre()), ExpandedName::TAG_TEXT);
-        name.replace(SONG_TITLE_TOKEN, fieldText(tag->title()), ExpandedName::TAG_TEXT);
-        name.replace(ALBUM_TITLE_TOKEN, fieldText(tag->album()), ExpandedName::TAG_TEXT);
-        name.replace(YEAR_TOKEN, formatNumber("%d", tag->year()), ExpandedName::FIXED);
-        name.replace(TRACK_NUMBER, formatNumber("%02d", tag->track()), ExpandedName::FIXED);
+        ExpandedName name =
+            expand(templateString, {{ARTIST_TOKEN, fieldText(tag->artist()), ExpandedName::TAG_TEXT},
+                                    {GENRE_TOKEN, fieldText(tag->genre()), ExpandedName::TAG_TEXT},
+                                    {SONG_TITLE_TOKEN, fieldText(tag->title()), ExpandedName::TAG_TEXT},
+                                    {ALBUM_TITLE_TOKEN, fieldText(tag->album()), ExpandedName::TAG_TEXT},
+                                    {YEAR_TOKEN, formatNumber("%d", tag->year()), ExpandedName::FIXED},
+                                    {TRACK_NUMBER, formatNumber("%02d", tag->track()), ExpandedName::FIXED}});
         name.keepLastComponent();
         name.shortenTo(nameMax(directoryPart(entry.path)));
         newNames.push_back(OldNameNewName{entry.path, name.text()});

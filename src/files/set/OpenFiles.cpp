@@ -1,11 +1,13 @@
 #include "files/set/OpenFiles.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
@@ -110,6 +112,24 @@ struct CheckValidity {
     }
 };
 
+// A lookup and a save need a few descriptors beyond the open files (three
+// when measured); the rest is room to spare.
+const int SPARE_DESCRIPTORS = 16;
+
+// Throws TooManyOpenFiles when fewer descriptors than SPARE_DESCRIPTORS are
+// left; a file that could not be opened for want of one leaves none.
+void requireSpareDescriptors() {
+    std::deque<Descriptor> spare;
+    for (int count = 0; count < SPARE_DESCRIPTORS; ++count) {
+        spare.emplace_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
+        if (spare.back().get() >= 0 || (errno != EMFILE && errno != ENFILE))
+            continue;
+        struct rlimit limit;
+        getrlimit(RLIMIT_NOFILE, &limit);
+        throw TooManyOpenFiles("too many files open at once (limit " + std::to_string(limit.rlim_cur) + ")");
+    }
+}
+
 // Tag texts go to the terminal as UTF-8.
 std::string utf8(const TagLib::String& text) { return text.to8Bit(true); }
 
@@ -119,6 +139,7 @@ std::vector<OpenFile> openFiles(const std::vector<std::string>& paths) {
     std::vector<OpenFile> files;
     files.reserve(paths.size());
     std::for_each(paths.begin(), paths.end(), InstantiateTagLibFiles(files));
+    requireSpareDescriptors();
     return files;
 }
 

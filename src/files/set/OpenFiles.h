@@ -21,6 +21,7 @@ struct OpenFile {
 
 // Opens every path, in order. Only regular files are opened; a file named
 // twice (under any spelling) shares one open file, so two writers never clash.
+// Throws TooManyOpenFiles when the open-file limit leaves too little room.
 std::vector<OpenFile> openFiles(const std::vector<std::string>& paths);
 
 // The files that cannot be used, and why, in order.
