@@ -450,14 +450,16 @@ def main():
         f"Machine: {machine()}.",
         "",
         "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag; for sequence FLAC, "
-        "12 FLAC files of noise, 2:16 to 3:22 long, 300 MB in all. "
+        "12 FLAC files of noise, 2:16 to 3:22 long, 300 MB in all, whose tags fit their padding; for "
+        "sequence FLAC grow, the same without padding, copied afresh and synced before every run. "
         f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each: "
         "wall time (\"s\") and CPU time (user + system); the ratios are vantrel/baseline; "
         "peak memory is the largest resident set of the runs. "
         f"Load average before and after: {load_before:.2f}, {os.getloadavg()[0]:.2f} "
         "(on a busy machine the CPU ratio is the steadier one). "
-        f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags 99 files after a lookup "
-        "on the local CDDB server (tests/support/cddb_server.py).",
+        f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags the files after a lookup "
+        "on the local CDDB server (tests/support/cddb_server.py), which has two entries for the disc: the runs "
+        "choose them in turn, so every run writes tags the files do not hold yet.",
         "",
         table(rows),
         *([""] + notes if notes else []),

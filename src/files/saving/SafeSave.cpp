@@ -1,6 +1,7 @@
 #include "files/saving/SafeSave.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -79,9 +80,31 @@ Layout checkedLayout(TagLib::File& edited, OverlayStream& saved, const AudioFing
     return saved.layout();
 }
 
+// Holds back the signals that end a run from the keyboard or a session
+// (Ctrl-C, kill, hang-up) while a file is changed, so that it ends whole; they
+// are delivered as soon as the save is over. Only kill -9 or a crash can cut
+// a save short, and the next run puts the file back from its journal.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&held, signalNumber);
+        sigprocmask(SIG_BLOCK, &held, &before);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before;
+};
+
 // Writes the layout under a journal; after a failure, the file is put back.
 void commit(const FileLocation& target, int descriptor, const struct stat& before, const Layout& layout,
             const Changes& changes, FolderSyncs& later) {
+    const SignalsHeld held;
     std::optional<Journal> journal;
     try {
         journal.emplace(target.folder, target.name, descriptor, before, changes.kept);
@@ -90,7 +113,7 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
     }
     try {
         writeInPlace(layout, changes, *journal, descriptor);
-    } catch (const JournalFailure& failure) {
+    } catch (const std::exception& failure) {
         try {
             journal->rollBack();
         } catch (const JournalFailure& rollBack) {
