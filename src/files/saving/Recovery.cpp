@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <utility>
+#include <variant>
 
 #include "common/RegularFile.h"
 #include "files/saving/FileIo.h"
@@ -78,7 +79,10 @@ FolderListing listingOf(const std::string& folder) {
 
 void recoverFile(const NamedFile& file, const std::function<void(const std::string&)>& note) {
     try {
-        const Descriptor descriptor = std::move(openRegularFile(file.location.path, O_RDWR).descriptor);
+        std::variant<RegularFile, OpenProblem> opened = openRegularFile(file.location.path, O_RDWR);
+        if (const OpenProblem* problem = std::get_if<OpenProblem>(&opened))
+            throw JournalFailure(problem->text());
+        const Descriptor descriptor = std::move(std::get<RegularFile>(opened).descriptor);
         const FileLock lock(descriptor.get());
         if (putBackInterruptedSave(file.location, descriptor.get()) == Recovery::RESTORED)
             note("Vantrel: restored " + file.given + " from an interrupted save");

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <stdexcept>
 #include <utility>
+#include <variant>
 
 #include "common/RegularFile.h"
 #include "files/lengths/Mp4Atoms.h"
@@ -126,11 +127,10 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
 }
 
 Descriptor openForSaving(const FileLocation& target) {
-    try {
-        return std::move(openRegularFile(target.path, O_RDWR).descriptor);
-    } catch (const OpenFailure& failure) {
-        throw SaveFailure(failure.what());
-    }
+    std::variant<RegularFile, OpenProblem> opened = openRegularFile(target.path, O_RDWR);
+    if (const OpenProblem* problem = std::get_if<OpenProblem>(&opened))
+        throw SaveFailure(problem->text());
+    return std::move(std::get<RegularFile>(opened).descriptor);
 }
 
 Attempt saveOnce(const FileLocation& target, const std::function<void(TagLib::FileRef&)>& edit,

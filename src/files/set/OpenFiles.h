@@ -11,11 +11,17 @@
 
 namespace Vantrel {
 
+// Deletes a file's stream.
+struct StreamDeleter {
+    void operator()(TagLib::IOStream* stream) const;
+};
+
 // One file of the set as named on the command line, open through TagLib (a
-// null reference when it could not be opened) over its own stream.
+// null reference when it could not be opened). The first name of a file owns
+// the stream TagLib reads it through; its other names share its reference.
 struct OpenFile {
     std::string path;
-    std::shared_ptr<TagLib::IOStream> stream;
+    std::unique_ptr<TagLib::IOStream, StreamDeleter> stream;
     TagLib::FileRef fileRef;
 };
 
