@@ -37,6 +37,31 @@ std::string problemText(Vantrel::ProblemType type) {
     return "";
 }
 
+// Tenths of a second, rounded: "1.5".
+std::string secondsWithTenths(unsigned long long milliseconds) {
+    const unsigned long long tenths = (milliseconds + 50) / 100;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string text;
+    for (const std::string& part : parts)
+        if (!part.empty())
+            text += (text.empty() ? "" : separator) + part;
+    return text;
+}
+
+// "      Disc 2 of 2: Bonus Disc · CD · GB 2003-03-25 · Warner Bros. 9362-48186-2 · 093624818621":
+// what tells the media and pressings of a release apart.
+void printMedium(const Vantrel::ReleaseDetails& release) {
+    const std::string details =
+        joined({release.discSubtitle, release.mediaFormat, joined({release.country, release.date}, " "),
+                joined({joined(release.labels, ", "), joined(release.catalogNumbers, ", ")}, " "), release.barcode},
+               " \u00b7 ");
+    std::cout << "      Disc " << release.discNumber << " of " << release.discTotal
+              << (details.empty() ? "" : ": " + forTerminal(details)) << std::endl;
+}
+
 void printTrack(const Vantrel::Track& track) {
     std::cout << "     " << (track.getTrackNo() <= 9 ? " " : "") << track.getTrackNo() << ". "
               << forTerminal(track.getName()) << " (" << Vantrel::minutesAndSeconds(track.getLength()) << ")"
@@ -114,8 +139,15 @@ void discs(const std::vector<Vantrel::Disc>& discs) {
     std::uint32_t count = 0;
     for (const Vantrel::Disc& disc : discs) {
         writeBracketedNumber(std::cout, ++count);
+        const std::optional<Vantrel::ReleaseDetails>& release = disc.getRelease();
         std::cout << forTerminal(disc.getArtist()) << " - " << forTerminal(disc.getTitle())
-                  << " (Year: " << disc.getYear() << " Genre: " << forTerminal(disc.getGenre()) << ")" << std::endl;
+                  << " (Year: " << disc.getYear() << " Genre: " << forTerminal(disc.getGenre()) << ")";
+        if (release && release->lengthsOffByMilliseconds)
+            std::cout << " (fuzzy match, lengths off by " << secondsWithTenths(*release->lengthsOffByMilliseconds)
+                      << " s in all)";
+        std::cout << std::endl;
+        if (release)
+            printMedium(*release);
         std::for_each(disc.getTracks().begin(), disc.getTracks().end(), printTrack);
     }
 }

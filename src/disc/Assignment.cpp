@@ -7,20 +7,29 @@ namespace Vantrel {
 
 namespace {
 
-// A cost compared first by length difference, then by the order of files
-// and tracks; the assignment minimises both at once, in that order.
+// A cost compared first by length difference, then by which tracks and
+// files are paired (the earliest ones), then by how they are paired (the
+// earlier file to the earlier track); the assignment minimises all three,
+// in that order.
 struct Cost {
     long long difference = 0;
+    long long choice = 0;
     long long order = 0;
 
-    Cost operator+(const Cost& other) const { return {difference + other.difference, order + other.order}; }
-    Cost operator-(const Cost& other) const { return {difference - other.difference, order - other.order}; }
+    Cost operator+(const Cost& other) const {
+        return {difference + other.difference, choice + other.choice, order + other.order};
+    }
+    Cost operator-(const Cost& other) const {
+        return {difference - other.difference, choice - other.choice, order - other.order};
+    }
     bool operator<(const Cost& other) const {
-        return difference != other.difference ? difference < other.difference : order < other.order;
+        if (difference != other.difference)
+            return difference < other.difference;
+        return choice != other.choice ? choice < other.choice : order < other.order;
     }
 };
 
-const Cost UNREACHED{std::numeric_limits<long long>::max() / 4, 0};
+const Cost UNREACHED{std::numeric_limits<long long>::max() / 4, 0, 0};
 
 // The Hungarian method over rows 1..n and columns 1..m, n <= m (row and
 // column 0 are the method's own): returns, for each column, its row or 0.
@@ -75,10 +84,12 @@ std::vector<std::size_t> assignRows(std::size_t n, std::size_t m, CostOf costOf)
 std::vector<int> assignByLength(const std::vector<long long>& trackLengths, const std::vector<long long>& fileLengths) {
     const std::size_t tracks = trackLengths.size();
     const std::size_t files = fileLengths.size();
-    // Earlier tracks weigh more, so the smallest order sum pairs the earliest
-    // files with the earliest tracks.
+    // Of the longer list only some entries are paired: the smallest sum of
+    // positions chooses the earliest. Of pairings of the same entries, the
+    // smallest sum of these products pairs them in order (the rearrangement
+    // inequality: file positions rise as track weights fall).
     const auto cost = [&](std::size_t track, std::size_t file) {
-        return Cost{std::llabs(trackLengths[track] - fileLengths[file]),
+        return Cost{std::llabs(trackLengths[track] - fileLengths[file]), static_cast<long long>(track + file),
                     static_cast<long long>((file + 1) * (tracks - track))};
     };
     std::vector<int> fileOfTrack(tracks, -1);

@@ -8,14 +8,15 @@ std::string minutesAndSeconds(unsigned int length) {
 }
 
 Track::Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo,
-             const std::string& releaseTrackId, const std::string& recordingId)
-    : name(name), artist(artist), length(length), trackNo(trackNo), releaseTrackId(releaseTrackId),
-      recordingId(recordingId) {}
+             const TrackIds& ids)
+    : name(name), artist(artist), length(length), trackNo(trackNo), ids(ids) {}
+
+Disc::Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year)
+    : title(title), artist(artist), genre(genre), year(year) {}
 
 Disc::Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year,
-           const std::string& releaseId, const std::string& musicBrainzDiscId)
-    : title(title), artist(artist), genre(genre), year(year), releaseId(releaseId),
-      musicBrainzDiscId(musicBrainzDiscId) {}
+           const ReleaseDetails& release)
+    : title(title), artist(artist), genre(genre), year(year), release(release) {}
 
 void Disc::appendTrack(const Track& track) { tracks.push_back(track); }
 

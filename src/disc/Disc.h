@@ -1,6 +1,7 @@
 #ifndef VANTREL_DISC_DISC_H
 #define VANTREL_DISC_DISC_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,35 +13,68 @@ const int frames_per_second = 75;
 // A length in seconds as minutes, ':' and two-digit seconds ("1:05").
 std::string minutesAndSeconds(unsigned int length);
 
+// A track's MusicBrainz identifiers; all empty for a CDDB track.
+struct TrackIds {
+    std::string releaseTrackId;
+    std::string recordingId;
+    // The artists of the track's credit, in its order.
+    std::vector<std::string> artistIds;
+};
+
 class Track {
 public:
-    // The MusicBrainz identifiers stay empty for a CDDB track.
     Track(const std::string& name, const std::string& artist, unsigned int length, unsigned int trackNo,
-          const std::string& releaseTrackId = "", const std::string& recordingId = "");
+          const TrackIds& ids = TrackIds());
 
     const std::string& getName() const { return name; }
     const std::string& getArtist() const { return artist; }
     unsigned int getLength() const { return length; }
     unsigned int getTrackNo() const { return trackNo; }
-    const std::string& getReleaseTrackId() const { return releaseTrackId; }
-    const std::string& getRecordingId() const { return recordingId; }
+    const TrackIds& getIds() const { return ids; }
 
 private:
     std::string name;
     std::string artist;
     unsigned int length;
     unsigned int trackNo;
-    std::string releaseTrackId;
-    std::string recordingId;
+    TrackIds ids;
+};
+
+// What MusicBrainz tells of one medium of a release beyond what a CDDB entry
+// holds. Texts are empty and lists empty where the release has no such value.
+struct ReleaseDetails {
+    std::string releaseId;
+    // The disc ID of the lookup, when this medium holds it.
+    std::string discId;
+    std::vector<std::string> albumArtistIds;
+    std::string releaseGroupId;
+    unsigned int discNumber = 0;
+    unsigned int discTotal = 0;
+    // As given: YYYY, YYYY-MM or YYYY-MM-DD.
+    std::string date;
+    std::string originalDate;
+    // The medium's own title.
+    std::string discSubtitle;
+    std::string country;
+    std::string status;           // lower case, as taggers write it
+    std::vector<std::string> types; // primary, then secondary ones; lower case
+    std::string mediaFormat;
+    std::vector<std::string> labels;
+    std::vector<std::string> catalogNumbers;
+    std::string barcode;
+    // Set when the disc was matched by its tracks' lengths, not its disc ID:
+    // the sum of the differences between each track and its file.
+    std::optional<unsigned long long> lengthsOffByMilliseconds;
 };
 
 // One disc of a database: album data and its tracks in disc order.
 class Disc {
 public:
-    // The MusicBrainz release ID, and the disc ID of the lookup when this
-    // medium holds it; both empty for a CDDB entry.
+    // A CDDB entry.
+    Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year);
+    // One medium of a MusicBrainz release.
     Disc(const std::string& title, const std::string& artist, const std::string& genre, unsigned int year,
-         const std::string& releaseId = "", const std::string& musicBrainzDiscId = "");
+         const ReleaseDetails& release);
 
     void appendTrack(const Track& track);
 
@@ -49,8 +83,8 @@ public:
     const std::string& getGenre() const { return genre; }
     unsigned int getYear() const { return year; }
     const std::vector<Track>& getTracks() const { return tracks; }
-    const std::string& getReleaseId() const { return releaseId; }
-    const std::string& getMusicBrainzDiscId() const { return musicBrainzDiscId; }
+    // Present for a disc from MusicBrainz only.
+    const std::optional<ReleaseDetails>& getRelease() const { return release; }
 
 private:
     std::string title;
@@ -58,8 +92,7 @@ private:
     std::string genre;
     unsigned int year;
     std::vector<Track> tracks;
-    std::string releaseId;
-    std::string musicBrainzDiscId;
+    std::optional<ReleaseDetails> release;
 };
 
 } // namespace Vantrel

@@ -24,6 +24,7 @@ namespace Vantrel {
 namespace {
 
 const long long NANOSECONDS_PER_SECOND = 1000000000LL;
+const long long SECONDS_PER_DAY = 24 * 60 * 60;
 
 std::string nonEmpty(const char* value) { return value != nullptr ? value : ""; }
 
@@ -76,28 +77,59 @@ long long now() {
     return time.tv_sec * NANOSECONDS_PER_SECOND + time.tv_nsec;
 }
 
+// The time in a request stamp; nothing for a stamp that is not a time of
+// this clock: text that is no number, or one before 1970 or more than a day
+// ahead (a clock set back by less is still waited for).
+std::optional<long long> stampOf(const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    const long long stamp = std::strtoll(text, &end, 10);
+    if (errno != 0 || end == text || (*end != '\n' && *end != '\0') || stamp < 0 ||
+        stamp > now() + SECONDS_PER_DAY * NANOSECONDS_PER_SECOND)
+        return std::nullopt;
+    return stamp;
+}
+
+// A time in the future (a clock set back) waits no longer than a second.
+void waitUntilSecondAfter(long long last) {
+    const long long wait = std::min(last + NANOSECONDS_PER_SECOND - now(), NANOSECONDS_PER_SECOND);
+    if (wait > 0) {
+        timespec left{static_cast<time_t>(wait / NANOSECONDS_PER_SECOND),
+                      static_cast<long>(wait % NANOSECONDS_PER_SECOND)};
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
+    }
+}
+
 } // namespace
 
 AnswerCache::AnswerCache(const NoteSink& notes) : base(cacheBase()), notes(notes) {}
 
 std::string AnswerCache::pathOf(const std::string& name) const { return base + "/musicbrainz/" + name; }
 
-std::optional<std::string> AnswerCache::load(const std::string& name) const {
+std::optional<StoredAnswer> AnswerCache::load(const std::string& name) const {
     if (base.empty())
         return std::nullopt;
     std::ifstream file(pathOf(name), std::ios::binary);
-    if (!file)
+    struct stat info;
+    if (!file || stat(pathOf(name).c_str(), &info) != 0)
         return std::nullopt;
     std::ostringstream text;
     text << file.rdbuf();
-    return text.str();
+    const long long age = std::max<long long>(0, now() / NANOSECONDS_PER_SECOND - info.st_mtime);
+    return StoredAnswer{text.str(), age / SECONDS_PER_DAY};
+}
+
+void AnswerCache::remove(const std::string& name) const {
+    if (!base.empty())
+        unlink(pathOf(name).c_str());
 }
 
 void AnswerCache::store(const std::string& name, const std::string& answer) const {
     if (base.empty())
         return;
     std::error_code ignored;
-    std::filesystem::create_directories(base + "/musicbrainz", ignored);
+    std::filesystem::create_directories(std::filesystem::path(pathOf(name)).parent_path(), ignored);
     try {
         replaceAtomically(pathOf(name), answer);
     } catch (const std::system_error& error) {
@@ -107,10 +139,15 @@ void AnswerCache::store(const std::string& name, const std::string& answer) cons
 }
 
 // The time of the last request, in nanoseconds, is the text of a small file
-// beside the cache, locked while it is read and renewed.
+// beside the cache, locked while it is read and renewed. Without a cache
+// folder only this run's own requests are kept apart.
 void AnswerCache::waitForTurn() const {
-    if (base.empty())
+    static long long lastInThisRun = 0;
+    if (base.empty()) {
+        waitUntilSecondAfter(lastInThisRun);
+        lastInThisRun = now();
         return;
+    }
     std::error_code ignored;
     std::filesystem::create_directories(base, ignored);
     const std::string path = base + "/musicbrainz-last-request";
@@ -119,14 +156,7 @@ void AnswerCache::waitForTurn() const {
         return;
     char text[32] = "";
     const ssize_t length = pread(file.get(), text, sizeof text - 1, 0);
-    const long long last = length > 0 ? std::atoll(text) : 0;
-    // A time in the future (a clock set back) waits no longer than a second.
-    const long long wait = std::min(last + NANOSECONDS_PER_SECOND - now(), NANOSECONDS_PER_SECOND);
-    if (wait > 0) {
-        const timespec pause{static_cast<time_t>(wait / NANOSECONDS_PER_SECOND),
-                             static_cast<long>(wait % NANOSECONDS_PER_SECOND)};
-        nanosleep(&pause, nullptr);
-    }
+    waitUntilSecondAfter(length > 0 ? stampOf(text).value_or(0) : 0);
     const std::string stamp = std::to_string(now()) + "\n";
     if (ftruncate(file.get(), 0) != 0 || pwrite(file.get(), stamp.data(), stamp.size(), 0) < 0)
         notes("Vantrel: Warning: cannot record the request time in " + path);

@@ -16,14 +16,36 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The discs of a disc ID lookup, in the server's order. A known disc ID is
-// answered with the disc and its releases: each medium that holds discId is
-// one disc. Otherwise (a lookup by table of contents) the answer is a list
-// of releases: each medium with trackCount tracks is one disc.
-std::vector<Disc> discsOfDiscIdAnswer(const std::string& answer, const std::string& discId,
-                                      std::size_t trackCount);
+// Well-formed JSON holding a value no answer of the service holds: a number
+// out of range, or not whole where it must be.
+class AnswerValueError : public AnswerFormatError {
+public:
+    using AnswerFormatError::AnswerFormatError;
+};
 
-// The discs of a release lookup: every medium, in order.
+// A disc matched by its tracks' lengths is offered only when each track is
+// at most this far from its file.
+const unsigned long long FUZZY_TRACK_TOLERANCE_MILLISECONDS = 10000;
+
+struct DiscIdAnswer {
+    std::vector<Disc> discs;
+    // Of a match by lengths: how many releases the server knows, and how
+    // many of them it sent. Both 0 otherwise.
+    unsigned long long releasesKnown = 0;
+    std::size_t releasesSent = 0;
+};
+
+// The discs of a disc ID lookup. A known disc ID is answered with the disc
+// and its releases: each medium that holds discId is one disc, in the
+// server's order. Otherwise (a lookup by table of contents) the answer is a
+// list of releases matched by lengths: a medium is one disc when it has a
+// track for each of the files (fileMilliseconds, their lengths in order)
+// and every track is within FUZZY_TRACK_TOLERANCE_MILLISECONDS of its file;
+// nearest first. A medium without tracks is never a disc.
+DiscIdAnswer discsOfDiscIdAnswer(const std::string& answer, const std::string& discId,
+                                 const std::vector<unsigned long long>& fileMilliseconds);
+
+// The discs of a release lookup: every medium with tracks, in order.
 std::vector<Disc> discsOfReleaseAnswer(const std::string& answer);
 
 // The text of an error answer ({"error": "...", ...}); empty when it has none.

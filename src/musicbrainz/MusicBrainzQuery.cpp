@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "musicbrainz/AnswerCache.h"
-#include "musicbrainz/MusicBrainzAnswer.h"
 #include "musicbrainz/DiscId.h"
 #include "musicbrainz/MusicBrainzQueryException.h"
 #include "musicbrainz/WebService.h"
@@ -18,10 +20,17 @@ namespace Vantrel {
 
 namespace {
 
-const char* const INCLUDES = "inc=artist-credits+recordings+genres+release-groups&fmt=json";
+const char* const INCLUDES = "inc=artist-credits+labels+recordings+genres+release-groups&fmt=json";
 const long HTTP_OK = 200;
 const long HTTP_NOT_FOUND = 404;
+const long HTTP_TOO_MANY_REQUESTS = 429;
 const long HTTP_SERVICE_UNAVAILABLE = 503;
+const int MAX_REDIRECTS = 5;
+const int MAX_RETRIES = 2;
+// How long to wait for a busy server that does not say, and the longest
+// wait it may ask for.
+const long long DEFAULT_RETRY_SECONDS = 2;
+const long long LONGEST_RETRY_SECONDS = 10;
 
 bool matches(const std::string& text, const std::string& pattern, int (*isAllowed)(int)) {
     return text.size() == pattern.size() &&
@@ -45,6 +54,26 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A host name as one file name: anything but letters, digits, '.' and '-'
+// as %XX, so that no two names meet and none leaves the folder.
+std::string fileNameOf(const std::string& host) {
+    std::string name;
+    for (const unsigned char c : host) {
+        if (std::isalnum(c) || c == '.' || c == '-') {
+            name += static_cast<char>(c);
+        } else {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            name += escaped;
+        }
+    }
+    return name;
+}
+
 // The service asks every client to name itself and a way to reach its user.
 std::string userAgent() {
     const char* email = std::getenv("EMAIL");
@@ -52,13 +81,52 @@ std::string userAgent() {
     return std::string("vantrel/") + VANTREL_TEXT(VANTREL_VERSION) + " ( " + contact + " )";
 }
 
+bool isRedirect(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Where a redirect leads, when it may be followed: never from HTTPS to
+// anything else, and never more than MAX_REDIRECTS times.
+std::string redirectTarget(const std::string& from, const std::string& to, int redirects) {
+    if (redirects > MAX_REDIRECTS)
+        throw MusicBrainzQueryException("MusicBrainz redirected the request more than " +
+                                        std::to_string(MAX_REDIRECTS) + " times");
+    const std::string scheme = lowerCase(to.substr(0, to.find(':')));
+    if (startsWith(lowerCase(from), "https:") ? scheme != "https" : scheme != "http" && scheme != "https")
+        throw MusicBrainzQueryException("MusicBrainz redirected the request from " + from + " to " + to +
+                                        ", which is not followed");
+    return to;
+}
+
+// Waits as long as a busy server asks before it is asked again.
+void waitToRetry(const HttpAnswer& reply, int retries) {
+    const long long wait = reply.retryAfterSeconds > 0 ? reply.retryAfterSeconds : DEFAULT_RETRY_SECONDS;
+    if (retries > MAX_RETRIES || wait > LONGEST_RETRY_SECONDS)
+        throw MusicBrainzQueryException("MusicBrainz is busy (" + std::to_string(reply.status) +
+                                        "); try again in a moment");
+    std::this_thread::sleep_for(std::chrono::seconds(wait));
+}
+
+std::vector<Disc> offered(const DiscIdAnswer& answer, const NoteSink& notes) {
+    if (answer.releasesKnown > answer.releasesSent)
+        notes("Vantrel: MusicBrainz knows " + std::to_string(answer.releasesKnown) +
+              " releases for this disc; showing the first " + std::to_string(answer.releasesSent));
+    return answer.discs;
+}
+
 } // namespace
 
 MusicBrainzQuery::MusicBrainzQuery(const TableOfContents& contents, const MusicBrainzSettings& settings)
-    : lookup(Lookup::TABLE_OF_CONTENTS), trackCount(contents.frameOffsets.size()), settings(settings) {
+    : lookup(Lookup::TABLE_OF_CONTENTS), settings(settings) {
     const MusicBrainzDiscId discId = musicBrainzDiscIdOf(contents);
     identifier = discId.id;
     toc = discId.toc;
+    // In whole milliseconds as the service counts a track's frames.
+    const std::vector<int>& starts = contents.frameOffsets;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        const int end = i + 1 < starts.size() ? starts[i + 1] : contents.leadOut;
+        fileMilliseconds.push_back(static_cast<unsigned long long>(end - starts[i]) * 1000 / frames_per_second);
+    }
 }
 
 MusicBrainzQuery::MusicBrainzQuery(const std::string& lookup, const std::string& identifier,
@@ -77,11 +145,14 @@ MusicBrainzQuery::MusicBrainzQuery(const std::string& lookup, const std::string&
     }
 }
 
-std::string MusicBrainzQuery::url() const {
+std::string MusicBrainzQuery::serverAddress() const {
     const std::string host = settings.server.empty() ? MUSICBRAINZ_SERVER : settings.server;
     const unsigned int port = settings.port == 0 ? MUSICBRAINZ_HTTPS_PORT : settings.port;
-    const std::string server =
-        port == MUSICBRAINZ_HTTPS_PORT ? "https://" + host : "http://" + host + ":" + std::to_string(port);
+    return port == MUSICBRAINZ_HTTPS_PORT ? "https://" + host : "http://" + host + ":" + std::to_string(port);
+}
+
+std::string MusicBrainzQuery::url() const {
+    const std::string server = serverAddress();
     switch (lookup) {
     case Lookup::TABLE_OF_CONTENTS:
         return server + "/ws/2/discid/" + identifier + "?toc=" + toc + "&cdstubs=no&" + INCLUDES;
@@ -93,61 +164,118 @@ std::string MusicBrainzQuery::url() const {
     return server + "/ws/2/release/" + identifier + "?" + INCLUDES;
 }
 
-// A disc ID stands for its table of contents, so it names the answer of a
-// lookup by table of contents too.
+// Each server and port has its own folder: a mirror's answers are not
+// musicbrainz.org's. A disc ID stands for its table of contents, so it
+// names the answer of a lookup by table of contents too.
 std::string MusicBrainzQuery::cacheName() const {
+    const std::string folder =
+        fileNameOf(settings.server.empty() ? MUSICBRAINZ_SERVER : settings.server) + ":" +
+        std::to_string(settings.port == 0 ? MUSICBRAINZ_HTTPS_PORT : settings.port) + "/";
     switch (lookup) {
     case Lookup::TABLE_OF_CONTENTS:
-        return "discid-" + identifier + "-toc.json";
+        return folder + "discid-" + identifier + "-toc.json";
     case Lookup::DISC_ID:
-        return "discid-" + identifier + ".json";
+        return folder + "discid-" + identifier + ".json";
     case Lookup::RELEASE:
         break;
     }
-    return "release-" + identifier + ".json";
+    return folder + "release-" + identifier + ".json";
 }
 
-std::vector<Disc> MusicBrainzQuery::discsOf(const std::string& answer) const {
+DiscIdAnswer MusicBrainzQuery::discsOf(const std::string& answer) const {
     if (lookup == Lookup::RELEASE)
-        return discsOfReleaseAnswer(answer);
-    return discsOfDiscIdAnswer(answer, identifier, lookup == Lookup::TABLE_OF_CONTENTS ? trackCount : 0);
+        return DiscIdAnswer{discsOfReleaseAnswer(answer)};
+    return discsOfDiscIdAnswer(answer, identifier, fileMilliseconds);
 }
 
-std::vector<Disc> MusicBrainzQuery::read(const std::string& answer, const std::string& source) const {
+DiscIdAnswer MusicBrainzQuery::read(const std::string& answer, const std::string& source) const {
     try {
         return discsOf(answer);
+    } catch (const AnswerValueError& error) {
+        throw MusicBrainzQueryException(source + " is not the answer expected: " + error.what());
     } catch (const AnswerFormatError& error) {
         throw MusicBrainzQueryException(source + " is not the JSON expected: " + error.what());
     }
 }
 
+// An entry that cannot be read, or offers no disc, is as good as none: it
+// goes, so that the server is asked again.
+std::optional<MusicBrainzQuery::CachedOffer> MusicBrainzQuery::fromCache(const AnswerCache& cache,
+                                                                         const NoteSink& notes) const {
+    const std::string name = cacheName();
+    std::optional<StoredAnswer> stored = cache.load(name);
+    if (!stored)
+        return std::nullopt;
+    std::string problem = "it offers no disc";
+    try {
+        DiscIdAnswer answer = discsOf(stored->text);
+        if (!answer.discs.empty())
+            return CachedOffer{std::move(answer), std::move(*stored)};
+    } catch (const AnswerFormatError& error) {
+        problem = error.what();
+    }
+    cache.remove(name);
+    notes("Vantrel: deleted the damaged MusicBrainz answer stored in " + cache.pathOf(name) + " (" + problem + ")");
+    return std::nullopt;
+}
+
+// The server's answer, through redirects and the waits a busy server asks
+// for; nothing when the server does not know what was asked.
+std::optional<std::string> MusicBrainzQuery::fetch(const AnswerCache& cache) const {
+    std::string address = url();
+    int redirects = 0;
+    int retries = 0;
+    for (;;) {
+        const HttpAnswer reply = httpGet(address, userAgent(), [&cache] { cache.waitForTurn(); });
+        if (isRedirect(reply.status) && reply.redirectUrl) {
+            address = redirectTarget(address, *reply.redirectUrl, ++redirects);
+        } else if (reply.status == HTTP_SERVICE_UNAVAILABLE || reply.status == HTTP_TOO_MANY_REQUESTS) {
+            waitToRetry(reply, ++retries);
+        } else if (reply.status == HTTP_NOT_FOUND) {
+            return std::nullopt;
+        } else if (reply.status != HTTP_OK) {
+            const std::string error = errorOfAnswer(reply.body);
+            throw MusicBrainzQueryException("MusicBrainz answered HTTP " + std::to_string(reply.status) +
+                                            (error.empty() ? "" : ": " + error));
+        } else {
+            return reply.body;
+        }
+    }
+}
+
 std::vector<Disc> MusicBrainzQuery::query(const NoteSink& notes) const {
     const AnswerCache cache(notes);
-    const std::string name = cacheName();
     const Cache cacheMode = settings.cacheMode;
-    if (cacheMode != CACHE_MODE_OFF) {
-        if (const std::optional<std::string> answer = cache.load(name))
-            return read(*answer, "The MusicBrainz answer stored in " + cache.pathOf(name));
-    }
+    std::optional<CachedOffer> cached;
+    if (cacheMode != CACHE_MODE_OFF)
+        cached = fromCache(cache, notes);
+    if (cached && (!cached->stored.expired() || cacheMode == CACHE_MODE_ONLY))
+        return offered(cached->answer, notes);
     if (cacheMode == CACHE_MODE_ONLY)
         return {};
 
-    cache.waitForTurn();
-    const HttpAnswer reply = httpGet(url(), userAgent());
-    if (reply.status == HTTP_NOT_FOUND)
-        return {};
-    if (reply.status == HTTP_SERVICE_UNAVAILABLE)
-        throw MusicBrainzQueryException("MusicBrainz is busy (503); try again in a moment");
-    if (reply.status != HTTP_OK) {
-        const std::string error = errorOfAnswer(reply.body);
-        throw MusicBrainzQueryException("MusicBrainz answered HTTP " + std::to_string(reply.status) +
-                                        (error.empty() ? "" : ": " + error));
+    std::optional<std::string> body;
+    DiscIdAnswer answer;
+    try {
+        body = fetch(cache);
+        if (body)
+            answer = read(*body, "The answer of MusicBrainz");
+    } catch (const MusicBrainzQueryException& error) {
+        if (!cached)
+            throw;
+        notes(std::string("Vantrel: MusicBrainz could not be asked again (") + error.what() +
+              "); using its answer stored " + std::to_string(cached->stored.ageInDays) + " days ago");
+        return offered(cached->answer, notes);
     }
-    const std::vector<Disc> discs = read(reply.body, "The answer of MusicBrainz");
-    // An answer without a disc is not kept: the disc may be added later.
-    if (cacheMode == CACHE_MODE_ON && !discs.empty())
-        cache.store(name, reply.body);
-    return discs;
+    // An answer without a disc is not kept, and takes an older one's place:
+    // the disc may be added later.
+    if (cacheMode == CACHE_MODE_ON) {
+        if (answer.discs.empty())
+            cache.remove(cacheName());
+        else
+            cache.store(cacheName(), *body);
+    }
+    return offered(answer, notes);
 }
 
 } // namespace Vantrel

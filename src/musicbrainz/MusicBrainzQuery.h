@@ -1,13 +1,15 @@
 #ifndef VANTREL_MUSICBRAINZ_MUSICBRAINZQUERY_H
 #define VANTREL_MUSICBRAINZ_MUSICBRAINZQUERY_H
 
-#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "disc/Disc.h"
 #include "disc/TableOfContents.h"
 #include "lookup/Database.h"
+#include "musicbrainz/AnswerCache.h"
+#include "musicbrainz/MusicBrainzAnswer.h"
 #include "musicbrainz/MusicBrainzDatabase.h"
 
 namespace Vantrel {
@@ -29,16 +31,26 @@ public:
 private:
     enum class Lookup { TABLE_OF_CONTENTS, DISC_ID, RELEASE };
 
+    // A stored answer that offers discs.
+    struct CachedOffer {
+        DiscIdAnswer answer;
+        StoredAnswer stored;
+    };
+
+    std::string serverAddress() const;
     std::string url() const;
     std::string cacheName() const;
-    std::vector<Disc> discsOf(const std::string& answer) const;
+    DiscIdAnswer discsOf(const std::string& answer) const;
     // The answer's discs, or the error that says where the answer came from.
-    std::vector<Disc> read(const std::string& answer, const std::string& source) const;
+    DiscIdAnswer read(const std::string& answer, const std::string& source) const;
+    std::optional<CachedOffer> fromCache(const AnswerCache& cache, const NoteSink& notes) const;
+    std::optional<std::string> fetch(const AnswerCache& cache) const;
 
     Lookup lookup;
     std::string identifier; // disc ID or release MBID
     std::string toc;        // with TABLE_OF_CONTENTS only
-    std::size_t trackCount = 0;
+    // The lengths of the files, in milliseconds; with TABLE_OF_CONTENTS only.
+    std::vector<unsigned long long> fileMilliseconds;
     MusicBrainzSettings settings;
 };
 

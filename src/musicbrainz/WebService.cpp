@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <dlfcn.h>
 
+#include <functional>
 #include <memory>
 
 #include "musicbrainz/MusicBrainzQueryException.h"
@@ -67,6 +68,16 @@ private:
     }
 };
 
+// libcurl's hook before a request is sent; no exception may cross it.
+int runBeforeSending(void* action, char*, char*, int, int) {
+    try {
+        (*static_cast<const std::function<void()>*>(action))();
+        return CURL_PREREQFUNC_OK;
+    } catch (...) {
+        return CURL_PREREQFUNC_ABORT;
+    }
+}
+
 size_t appendToBody(char* data, size_t size, size_t count, void* target) {
     auto* body = static_cast<std::string*>(target);
     const size_t bytes = size * count;
@@ -78,7 +89,7 @@ size_t appendToBody(char* data, size_t size, size_t count, void* target) {
 
 } // namespace
 
-HttpAnswer httpGet(const std::string& url, const std::string& userAgent) {
+HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const std::function<void()>& beforeSending) {
     const CurlLibrary curl;
     const auto cleanup = [&curl](CURL* handle) { curl.easyCleanup(handle); };
     const std::unique_ptr<CURL, decltype(cleanup)> easy(curl.easyInit(), cleanup);
@@ -96,6 +107,8 @@ HttpAnswer httpGet(const std::string& url, const std::string& userAgent) {
     curl.easySetopt(handle, CURLOPT_ERRORBUFFER, error);
     curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, appendToBody);
     curl.easySetopt(handle, CURLOPT_WRITEDATA, &answer.body);
+    curl.easySetopt(handle, CURLOPT_PREREQFUNCTION, runBeforeSending);
+    curl.easySetopt(handle, CURLOPT_PREREQDATA, &beforeSending);
     const CURLcode code = curl.easyPerform(handle);
     if (code == CURLE_WRITE_ERROR)
         throw MusicBrainzQueryException("MusicBrainz answer too large from " + url);
@@ -103,6 +116,12 @@ HttpAnswer httpGet(const std::string& url, const std::string& userAgent) {
         throw MusicBrainzQueryException("No answer from MusicBrainz: " +
                                         std::string(error[0] != '\0' ? error : curl.easyStrerror(code)));
     curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &answer.status);
+    curl_off_t retryAfter = 0;
+    curl.easyGetinfo(handle, CURLINFO_RETRY_AFTER, &retryAfter);
+    answer.retryAfterSeconds = static_cast<long long>(retryAfter);
+    char* redirect = nullptr;
+    if (curl.easyGetinfo(handle, CURLINFO_REDIRECT_URL, &redirect) == CURLE_OK && redirect != nullptr)
+        answer.redirectUrl = redirect;
     return answer;
 }
 

@@ -14,7 +14,9 @@ WAV_FRAMES = dict(zip(FIELDS, ("TIT2", "TPE1", "TPE2", "TALB", "TCON", "TDRC", "
 ENCODERS = {"mp3": ["lame", "--quiet", "--noreplaygain", "-b", "64", "{source}", "{path}"],
             "flac": ["flac", "--silent", "--force", "-o", "{path}", "{source}"],
             "ogg": ["oggenc", "--quiet", "-o", "{path}", "{source}"],
-            "m4a": ["ffmpeg", "-loglevel", "error", "-i", "{source}", "-c:a", "aac", "{path}"]}
+            "m4a": ["ffmpeg", "-loglevel", "error", "-i", "{source}", "-c:a", "aac", "{path}"],
+            "wma": ["ffmpeg", "-loglevel", "error", "-i", "{source}", "-c:a", "wmav2", "{path}"],
+            "wv": ["ffmpeg", "-loglevel", "error", "-i", "{source}", "-c:a", "wavpack", "{path}"]}
 
 
 def make_wav(path, seconds, rate=44100):

@@ -1,9 +1,11 @@
 """A small MusicBrainz web service for the tests, on 127.0.0.1 only.
 
-``answers`` maps a path to ``(status, body)``, the body bytes or anything
-JSON can write; any other path gets ``default`` (404 ``Not Found``, as the
-service answers, unless changed). ``requests`` lists what arrived: dicts of
-``path``, ``query``, ``agent`` (the User-Agent) and ``time`` (monotonic)."""
+``answers`` maps a path to ``(status, body)`` or ``(status, body, headers)``,
+the body bytes or anything JSON can write, or to a list of them given in turn
+(the last one from then on); any other path gets ``default`` (404 ``Not
+Found``, as the service answers, unless changed). ``requests`` lists what
+arrived: dicts of ``path``, ``query``, ``agent`` (the User-Agent), ``time``
+(monotonic) and ``wall`` (seconds since 1970)."""
 
 import http.server
 import json
@@ -19,11 +21,16 @@ class _Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         server = self.server.owner
         url = urllib.parse.urlsplit(self.path)
-        server.requests.append({"path": url.path, "query": url.query, "time": time.monotonic(),
+        server.requests.append({"path": url.path, "query": url.query, "time": time.monotonic(), "wall": time.time(),
                                 "agent": self.headers.get("User-Agent")})
-        status, body = server.answers.get(url.path, server.default)
+        answer = server.answers.get(url.path, server.default)
+        if isinstance(answer, list):
+            answer = answer.pop(0) if len(answer) > 1 else answer[0]
+        status, body, headers = (*answer, {})[:3]
         body = body if isinstance(body, bytes) else json.dumps(body).encode()
         self.send_response(status)
+        for name, value in headers.items():
+            self.send_header(name, value)
         self.send_header("Content-Type", "application/json; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()

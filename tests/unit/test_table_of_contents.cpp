@@ -18,6 +18,8 @@ TEST(Assignment, SmallestTotalDifferenceThenEarliestFiles) {
         {{150, 101}, {100, 400, 200}, {2, 0}},
         {{10, 61, 62}, {60}, {-1, 0, -1}},
         {{5, 5}, {5, 9, 5, 5}, {0, 2}}, // ties: earliest files, in track order
+        {{200, 240, 200}, {200}, {0, -1, -1}}, // ties: the earliest track
+        {{7, 3, 7, 7}, {7, 7}, {0, -1, 1, -1}},
         {{7}, {6, 8}, {0}},
         {{}, {1}, {}},
     };

@@ -1,5 +1,7 @@
 #include "files/saving/SaveCheck.h"
 
+#include <map>
+#include <set>
 #include <typeinfo>
 
 #include <taglib/aiffproperties.h>
@@ -43,6 +45,16 @@ bool sameProperties(const AudioFingerprint& before, const AudioFingerprint& afte
            before.checksum == after.checksum;
 }
 
+// TagLib reads an ASF attribute's second and later values (which it keeps
+// in the Metadata Library object) before its first one: the order of a
+// field's values does not survive a save, so it is not compared.
+std::map<TagLib::String, std::multiset<TagLib::String>> valuesOf(const TagLib::PropertyMap& properties) {
+    std::map<TagLib::String, std::multiset<TagLib::String>> values;
+    for (const auto& property : properties)
+        values[property.first].insert(property.second.begin(), property.second.end());
+    return values;
+}
+
 bool sameTags(TagLib::File& edited, TagLib::File& reread) {
     const TagLib::Tag* a = edited.tag();
     const TagLib::Tag* b = reread.tag();
@@ -50,7 +62,7 @@ bool sameTags(TagLib::File& edited, TagLib::File& reread) {
         return a == b;
     return a->title() == b->title() && a->artist() == b->artist() && a->album() == b->album() &&
            a->comment() == b->comment() && a->genre() == b->genre() && a->year() == b->year() &&
-           a->track() == b->track() && edited.properties() == reread.properties();
+           a->track() == b->track() && valuesOf(edited.properties()) == valuesOf(reread.properties());
 }
 
 } // namespace

@@ -15,16 +15,18 @@
 #include <taglib/xiphcomment.h>
 
 #include "files/TagException.h"
+#include "files/tags/ReleaseFields.h"
 
 namespace Vantrel {
 
 namespace {
 
-// Frames that are not the tagger's to replace: pictures, lyrics and
-// ReplayGain values.
+// Frames that are not the tagger's to replace: pictures, lyrics, ReplayGain
+// values, and the descriptive fields, which only a disc from MusicBrainz
+// replaces.
 bool keptThroughStrip(const TagLib::ID3v2::Frame& frame) {
     const TagLib::ByteVector id = frame.frameID();
-    if (id == "APIC" || id == "USLT" || id == "RVA2")
+    if (id == "APIC" || id == "USLT" || id == "RVA2" || holdsDescription(frame))
         return true;
     const auto* text = dynamic_cast<const TagLib::ID3v2::UserTextIdentificationFrame*>(&frame);
     return text != nullptr && text->description().upper().startsWith("REPLAYGAIN_");
@@ -118,8 +120,7 @@ void setTag(const Disc& disc, const Track& track, TagLib::File& file) {
     tag->setGenre(toUTF8String(disc.getGenre()));
     tag->setYear(disc.getYear());
     setAlbumArtist(disc, file);
-    if (!disc.getReleaseId().empty())
-        setIdentifiers(disc, track, file);
+    writeReleaseFields(disc, track, file);
 }
 
 } // namespace Vantrel
