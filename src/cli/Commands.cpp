@@ -115,6 +115,8 @@ int runRename(const CommandLineArguments& arguments) {
 } // namespace
 
 int runCommand(const CommandLineArguments& arguments) {
+    // A save cut short is put back before any command reads the files.
+    FileDisc::recoverInterruptedSaves(arguments.files, Console::note);
     try {
         switch (arguments.command) {
         case COMMAND_LIST:
