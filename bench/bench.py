@@ -6,10 +6,14 @@ Cases:
 - list of N files (N = --sizes, default 100, 1000 and 10000);
 - rename of --files files (default 1000), answering "y";
 - sequence of 99 files against the project's local CDDB server
-  (tests/support/cddb_server.py, on 127.0.0.1), answering "1";
-- the same for a 12-track CD of FLAC files (about 300 MB): the cost of
-  saving every file through a synced, verified copy; one more run under
-  strace measures the share of that time spent in fsync.
+  (tests/support/cddb_server.py, on 127.0.0.1), which has two entries for
+  the disc: the runs answer "1" and "2" in turn, so every run writes tags
+  the files do not hold yet;
+- the same for a 12-track CD of FLAC files (about 300 MB) whose tags fit
+  their padding, and for the same CD without padding, copied afresh (and
+  synced) before every run, so that every save must grow the files. One
+  more vantrel run of each sequence case under strace measures the share of
+  its time spent in fsync and fdatasync.
 
 The MP3 files are copies of one real 30-second, 128 kbit/s MP3 (made once
 with sox and lame), each with its own ID3v2 tag written by mutagen; the FLAC
@@ -245,20 +249,27 @@ def bench_rename(build, data, pool_folder, names, runs, env):
 XMCD_HEAD = "# xmcd\n#\n# Track frame offsets:\n"
 
 
-def xmcd_entry(discid, offsets, length):
+def xmcd_entry(discid, offsets, length, artist="Bench Artist", album="Bench Album"):
     lines = [XMCD_HEAD.rstrip("\n")]
     lines += [f"#\t{offset}" for offset in offsets]
     lines += ["#", f"# Disc length: {length} seconds", "#", "# Revision: 0",
               "# Submitted via: vantrel-bench 0.1", "#", f"DISCID={discid}",
-              "DTITLE=Bench Artist / Bench Album", "DYEAR=2001", "DGENRE=Rock"]
-    lines += [f"TTITLE{i}=Track {i + 1:02d}" for i in range(len(offsets))]
+              f"DTITLE={artist} / {album}", "DYEAR=2001", "DGENRE=Rock"]
+    lines += [f"TTITLE{i}={album} {i + 1:02d}" for i in range(len(offsets))]
     lines += ["EXTD="] + [f"EXTT{i}=" for i in range(len(offsets))] + ["PLAYORDER="]
     return "\n".join(lines) + "\n"
 
 
-def bench_sequence(build, data, pool_folder, names, runs, env, name="sequence", sync_share=False):
+# Two entries for each disc: the runs choose them in turn, so that every run
+# writes tags the files do not hold yet.
+ENTRIES = (("misc", "Bench Artist", "Bench Album"), ("rock", "Other Artist", "Other Album"))
+
+
+def bench_sequence(build, data, source_folder, names, runs, env, name="sequence", sync_share=False, fresh=None):
     """sequence against its baseline on copies of the files; with
-    `sync_share`, also the share of one vantrel run spent in fsync."""
+    `sync_share`, also the share of one vantrel run spent in syncing. With
+    `fresh` (a folder), every run starts from fresh copies of its files,
+    made and synced before the run."""
     try:
         from support.cddb_server import CddbServer
     except ImportError:
@@ -269,8 +280,12 @@ def bench_sequence(build, data, pool_folder, names, runs, env, name="sequence", 
             shutil.rmtree(folder)
     work.mkdir()
     root.mkdir()
-    for n in names:
-        shutil.copyfile(pool_folder / n, work / n)
+
+    def copy_files():
+        for n in names:
+            shutil.copyfile((fresh or source_folder) / n, work / n)
+        os.sync()
+    copy_files()
 
     server = CddbServer(str(root)).start()
     with contextlib.ExitStack() as stack:
@@ -290,34 +305,53 @@ def bench_sequence(build, data, pool_folder, names, runs, env, name="sequence", 
         query = queries()[-1].split()
         discid, count = query[2], int(query[3])
         offsets, length = [int(o) for o in query[4:4 + count]], int(query[4 + count])
-        (root / "misc").mkdir()
-        (root / "misc" / discid).write_text(xmcd_entry(discid, offsets, length))
+        for category, artist, album in ENTRIES:
+            (root / category).mkdir()
+            (root / category / discid).write_text(xmcd_entry(discid, offsets, length, artist, album))
         check(measure(command("baseline"), work, env, stdin=b"1\n"), "baseline_sequence")
         if queries()[-1] != queries()[0]:
             sys.exit(f"baseline_sequence asked {queries()[-1]!r}, vantrel {queries()[0]!r}")
+        answers = iter(range(10 ** 6))
 
         def job(program):
             def once():
-                result = measure(command(program), work, env, stdin=b"1\n")
+                if fresh:
+                    copy_files()
+                result = measure(command(program), work, env, stdin=b"%d\n" % (next(answers) % 2 + 1))
                 check(result, f"{program} sequence")
                 return result
             return once
         case = alternate(Case(name, len(names)), runs, job("vantrel"), job("baseline"))
         note = None
         if sync_share:
-            synced, seconds = time_in_fsync(command("vantrel"), work, env)
+            if fresh:
+                copy_files()
+            synced, seconds = time_in_sync(command("vantrel"), work, env, b"%d\n" % (next(answers) % 2 + 1))
             note = (f"{name}: one vantrel run took {seconds:.3f} s, of which {synced:.3f} s "
-                    f"({synced / seconds:.0%}) in fsync")
+                    f"({synced / seconds:.0%}) in fsync and fdatasync")
         return case, note
 
 
-def time_in_fsync(command, cwd, env):
-    """(seconds in fsync, wall seconds) of one run, from strace's timings of
-    the fsync calls only (other calls run untraced)."""
+def flac_without_padding(data, folder, names):
+    """data/flac-grow/: the FLAC disc with no padding, so every save must grow the files."""
+    grow = data / "flac-grow"
+    grow.mkdir(exist_ok=True)
+    for name in names:
+        if not (grow / name).exists():
+            part = grow / (name + ".part")
+            shutil.copyfile(folder / name, part)
+            run_quietly("metaflac", "--remove", "--block-type=PADDING", "--dont-use-padding", str(part))
+            os.replace(part, grow / name)
+    return grow
+
+
+def time_in_sync(command, cwd, env, answer):
+    """(seconds in fsync and fdatasync, wall seconds) of one run, from
+    strace's timings of those calls only (other calls run untraced)."""
     with tempfile.NamedTemporaryFile("r") as trace:
         start = time.perf_counter()
-        subprocess.run(["strace", "-f", "--seccomp-bpf", "-e", "trace=fsync", "-T", "-o", trace.name,
-                        *map(str, command)], cwd=cwd, env=env, input=b"1\n",
+        subprocess.run(["strace", "-f", "--seccomp-bpf", "-e", "trace=fsync,fdatasync", "-T", "-o", trace.name,
+                        *map(str, command)], cwd=cwd, env=env, input=answer,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
         seconds = time.perf_counter() - start
         synced = sum(float(found) for found in re.findall(r"<([0-9.]+)>\s*$", trace.read(), re.M))
@@ -357,7 +391,7 @@ def main():
     parser.add_argument("--files", type=int, default=1000, help="file count for rename")
     parser.add_argument("--runs", type=int, default=7, help="timed runs of each program per case")
     parser.add_argument("--no-sequence", action="store_true", help="leave out the sequence case")
-    parser.add_argument("--no-flac", action="store_true", help="leave out the 300 MB FLAC case")
+    parser.add_argument("--no-flac", action="store_true", help="leave out the 300 MB FLAC cases")
     parser.add_argument("--vantrel", help="time this vantrel binary instead of BUILD/vantrel")
     parser.add_argument("--output", default=str(SOURCE / "bench" / "results.md"))
     args = parser.parse_args()
@@ -386,16 +420,20 @@ def main():
             rows.append(bench_rename(build, data, pool_folder, names[:args.files], args.runs, env).row())
         if not args.no_sequence:
             print("sequence, 99 files, local CDDB server ...", flush=True)
-            case, note = bench_sequence(build, data, pool_folder, names[:99], args.runs, env)
-            if case:
-                rows.append(case.row())
-            else:
-                notes.append(f"sequence: {note}")
+            case, note = bench_sequence(build, data, pool_folder, names[:99], args.runs, env, sync_share=True)
+            rows += [case.row()] if case else []
+            notes += [note if case else f"sequence: {note}"] if note else []
         if not args.no_flac:
             print("sequence, 12 FLAC files (300 MB), local CDDB server ...", flush=True)
             flac_folder, flac_names = flac_disc(data)
             case, note = bench_sequence(build, data, flac_folder, flac_names, args.runs, env,
                                         name="sequence FLAC", sync_share=True)
+            rows += [case.row()] if case else []
+            notes += [note] if note else []
+            print("sequence, 12 FLAC files that must grow, local CDDB server ...", flush=True)
+            grow = flac_without_padding(data, flac_folder, flac_names)
+            case, note = bench_sequence(build, data, flac_folder, flac_names, args.runs, env,
+                                        name="sequence FLAC grow", sync_share=True, fresh=grow)
             rows += [case.row()] if case else []
             notes += [note] if note else []
     finally:
@@ -412,14 +450,16 @@ def main():
         f"Machine: {machine()}.",
         "",
         "Files: copies of one 30 s, 128 kbit/s MP3, each with its own ID3v2 tag; for sequence FLAC, "
-        "12 FLAC files of noise, 2:16 to 3:22 long, 300 MB in all. "
+        "12 FLAC files of noise, 2:16 to 3:22 long, 300 MB in all, whose tags fit their padding; for "
+        "sequence FLAC grow, the same without padding, copied afresh and synced before every run. "
         f"Times are medians of {args.runs} runs per program, alternating, after one warm-up run each: "
         "wall time (\"s\") and CPU time (user + system); the ratios are vantrel/baseline; "
         "peak memory is the largest resident set of the runs. "
         f"Load average before and after: {load_before:.2f}, {os.getloadavg()[0]:.2f} "
         "(on a busy machine the CPU ratio is the steadier one). "
-        f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags 99 files after a lookup "
-        "on the local CDDB server (tests/support/cddb_server.py).",
+        f"rename uses the template \"{RENAME_TEMPLATE}\"; sequence tags the files after a lookup "
+        "on the local CDDB server (tests/support/cddb_server.py), which has two entries for the disc: the runs "
+        "choose them in turn, so every run writes tags the files do not hold yet.",
         "",
         table(rows),
         *([""] + notes if notes else []),

@@ -105,11 +105,16 @@ DiscResult tag(const CommandLineArguments& arguments, FileDisc& fileDisc, Disc d
     const std::vector<TagResult> results = arguments.command == COMMAND_ID
                                                ? fileDisc.tagByBestFit(disc, Console::tagResult)
                                                : fileDisc.tagByOrder(disc, Console::tagResult);
-    const auto unsaved = std::count_if(results.begin(), results.end(),
-                                       [](const TagResult& result) { return result.outcome == TagResult::FAILED; });
+    const auto count = [&results](TagResult::Outcome outcome) {
+        return std::count_if(results.begin(), results.end(),
+                             [outcome](const TagResult& result) { return result.outcome == outcome; });
+    };
+    const auto unsaved = count(TagResult::FAILED);
     if (unsaved != 0)
         throw TagException(std::to_string(unsaved) + (unsaved == 1 ? " file" : " files") + " could not be saved.");
-    return {};
+    DiscResult result;
+    result.unchanged = !results.empty() && count(TagResult::UNCHANGED) == static_cast<long>(results.size());
+    return result;
 }
 
 DiscResult runLookup(const CommandLineArguments& arguments, const std::vector<std::string>& files) {
@@ -154,6 +159,8 @@ DiscResult runRename(const CommandLineArguments& arguments, const std::vector<st
 }
 
 DiscResult runDisc(const CommandLineArguments& arguments, const std::vector<std::string>& files) {
+    // A save cut short is put back before any command reads the files.
+    FileDisc::recoverInterruptedSaves(files, Console::note);
     try {
         switch (arguments.command) {
         case COMMAND_LIST:

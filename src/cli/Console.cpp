@@ -212,9 +212,12 @@ void tagResult(const Vantrel::TagResult& result) {
     std::cout << result.number << ": File " << forTerminal(result.path);
     if (result.matched)
         std::cout << " matches " << forTerminal(result.matchedTrack);
-    const bool saved = result.outcome == Vantrel::TagResult::SAVED;
-    std::cout << (saved ? " [Tag Saved]" : " [Save Failed]") << std::endl;
-    if (!saved)
+    const bool failed = result.outcome == Vantrel::TagResult::FAILED;
+    std::cout << (failed                                               ? " [Save Failed]"
+                  : result.outcome == Vantrel::TagResult::UNCHANGED ? " [Tag Unchanged]"
+                                                                     : " [Tag Saved]")
+              << std::endl;
+    if (failed)
         std::cerr << forTerminal(result.path) << ": " << forTerminal(result.reason) << std::endl;
 }
 

@@ -15,8 +15,16 @@ public:
     }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : descriptor(other.release()) {}
+    Descriptor& operator=(Descriptor&&) = delete;
 
     int get() const { return descriptor; }
+    // Gives the descriptor up: it is no longer closed here.
+    int release() {
+        const int given = descriptor;
+        descriptor = -1;
+        return given;
+    }
 
 private:
     int descriptor;

@@ -9,6 +9,8 @@
 #include "files/lengths/FileLengths.h"
 #include "files/lengths/FlacCueSheet.h"
 #include "files/naming/RenamePlan.h"
+#include "files/saving/FileIo.h"
+#include "files/saving/Recovery.h"
 #include "files/saving/SafeSave.h"
 #include "files/set/DiscFolder.h"
 #include "files/set/OpenFiles.h"
@@ -85,7 +87,7 @@ std::vector<TagResult> FileDisc::tagByBestFit(const Disc& disc, const TagReport&
     // Each file's exact length in whole seconds, counted as CDDB counts a
     // track's: whole frames, then seconds. At most 2^64 ticks: some 5.4e9 s.
     // Each file goes by the name it was opened under (where a file was named
-    // twice, its first name), taken now: a saved file is closed.
+    // twice, its first name).
     std::vector<long long> fileLengths;
     std::vector<std::string> names;
     for (const OpenFile& file : files) {
@@ -99,10 +101,11 @@ std::vector<TagResult> FileDisc::tagByBestFit(const Disc& disc, const TagReport&
     const std::vector<int> fileOfTrack = assignByLength(trackLengths, fileLengths);
 
     std::vector<TagResult> results;
+    FolderSyncs folderSyncs;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         if (fileOfTrack[i] < 0)
             continue;
-        TagResult result = writeTrack(disc, tracks[i], names[static_cast<std::size_t>(fileOfTrack[i])]);
+        TagResult result = writeTrack(disc, tracks[i], names[static_cast<std::size_t>(fileOfTrack[i])], folderSyncs);
         result.number = static_cast<unsigned int>(results.size() + 1);
         result.matched = true;
         result.matchedTrack = tracks[i].getName();
@@ -116,8 +119,9 @@ std::vector<TagResult> FileDisc::tagByOrder(const Disc& disc, const TagReport& r
     const std::vector<Track>& tracks = disc.getTracks();
     const std::size_t count = std::min(tracks.size(), files.size());
     std::vector<TagResult> results;
+    FolderSyncs folderSyncs;
     for (std::size_t i = 0; i < count; ++i) {
-        TagResult result = writeTrack(disc, tracks[i], files[i].path);
+        TagResult result = writeTrack(disc, tracks[i], files[i].path, folderSyncs);
         result.number = static_cast<unsigned int>(i + 1);
         report(result);
         results.push_back(result);
@@ -126,31 +130,23 @@ std::vector<TagResult> FileDisc::tagByOrder(const Disc& disc, const TagReport& r
 }
 
 // Nothing read from the file before the disc question is written back: the
-// edit works on a fresh copy of what the file holds now.
-TagResult FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path) {
-    const SaveOutcome outcome = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
-        stripTag(*copy.file());
-        setTag(disc, track, *copy.file());
-    });
-    if (outcome.saved)
-        closeReplaced(path);
+// edit works on a fresh reading of what the file holds now.
+TagResult FileDisc::writeTrack(const Disc& disc, const Track& track, const std::string& path, FolderSyncs& later) {
+    const SaveOutcome outcome = saveInPlace(path, [&](TagLib::FileRef& fresh) {
+        stripTag(*fresh.file());
+        setTag(disc, track, *fresh.file());
+    }, later);
     TagResult result;
     result.path = path;
-    result.outcome = outcome.saved ? TagResult::SAVED : TagResult::FAILED;
+    result.outcome = outcome.result == SaveOutcome::SAVED       ? TagResult::SAVED
+                     : outcome.result == SaveOutcome::UNCHANGED ? TagResult::UNCHANGED
+                                                                : TagResult::FAILED;
     result.reason = outcome.problem;
     return result;
 }
 
-// The replaced file's content lives on while it is open; closing it gives
-// its space back before the next file is copied.
-void FileDisc::closeReplaced(const std::string& path) {
-    const TagLib::File* replaced = nullptr;
-    for (const OpenFile& entry : files)
-        if (entry.path == path && !entry.fileRef.isNull())
-            replaced = entry.fileRef.file();
-    for (OpenFile& entry : files)
-        if (replaced != nullptr && entry.fileRef.file() == replaced)
-            entry.fileRef = TagLib::FileRef();
+void FileDisc::recoverInterruptedSaves(const std::vector<std::string>& paths, const Notes& note) {
+    Vantrel::recoverInterruptedSaves(paths, note);
 }
 
 bool FileDisc::isTemplate(const std::string& templateString) { return holdsToken(templateString); }

@@ -14,6 +14,7 @@
 namespace Vantrel {
 
 struct OpenFile;
+class FolderSyncs;
 
 // A file's own description of its disc.
 struct FileCueSheet {
@@ -28,6 +29,12 @@ class FileDisc {
 public:
     // Told each file's outcome as soon as it is known.
     using TagReport = std::function<void(const TagResult&)>;
+    // Takes notes for the user, one line each.
+    using Notes = std::function<void(const std::string&)>;
+
+    // Puts back every named file whose save was interrupted (a crash, a
+    // killed run), before anything reads it; tells `note` of each.
+    static void recoverInterruptedSaves(const std::vector<std::string>& paths, const Notes& note);
 
     explicit FileDisc(const std::vector<std::string>& paths);
     // The audio files of a disc's folder, in natural name order.
@@ -68,8 +75,7 @@ public:
     const std::vector<RenameProblem>& renameFiles(const std::vector<OldNameNewName>& plan);
 
 private:
-    TagResult writeTrack(const Disc& disc, const Track& track, const std::string& path);
-    void closeReplaced(const std::string& path);
+    TagResult writeTrack(const Disc& disc, const Track& track, const std::string& path, FolderSyncs& later);
 
     std::vector<OpenFile> files;
     std::vector<OldNameNewName> newNames;

@@ -33,7 +33,8 @@ struct FileDetails {
 
 // How the tagging of one file ended.
 struct TagResult {
-    enum Outcome { SAVED, FAILED };
+    // UNCHANGED: the file already held these very bytes; nothing was written.
+    enum Outcome { SAVED, UNCHANGED, FAILED };
 
     // Counted from 1 in the order the files were tagged.
     unsigned int number = 0;

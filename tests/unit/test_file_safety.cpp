@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 #include <system_error>
 
@@ -11,6 +17,10 @@
 
 #include "TestAudio.h"
 #include "files/naming/SafeRename.h"
+#include "common/Descriptor.h"
+#include "files/saving/InPlaceWrite.h"
+#include "files/saving/Journal.h"
+#include "files/saving/OverlayStream.h"
 #include "files/saving/SafeSave.h"
 
 using namespace Vantrel;
@@ -63,23 +73,94 @@ TEST(SafeSave, AFileChangedDuringTheSaveStartsOverAndNoWriteIsLost) {
         other.save();
     };
     int edits = 0;
-    const SaveOutcome once = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+    FolderSyncs later;
+    const SaveOutcome once = saveInPlace(path, [&](TagLib::FileRef& copy) {
         if (edits++ == 0)
             otherProgramSetsComment("kept");
         copy.tag()->setTitle("New");
-    });
-    EXPECT_TRUE(once.saved) << once.problem;
+    }, later);
+    EXPECT_EQ(once.result, SaveOutcome::SAVED) << once.problem;
     EXPECT_EQ(edits, 2);
     const TagLib::FileRef saved(path.c_str(), false);
     EXPECT_EQ(saved.tag()->title(), "New");
     EXPECT_EQ(saved.tag()->comment(), "kept");
 
-    const SaveOutcome never = saveThroughCopy(path, [&](TagLib::FileRef& copy) {
+    const SaveOutcome never = saveInPlace(path, [&](TagLib::FileRef& copy) {
         otherProgramSetsComment(std::string(++edits, 'x'));
         copy.tag()->setTitle("Lost");
-    });
-    EXPECT_FALSE(never.saved);
+    }, later);
+    EXPECT_EQ(never.result, SaveOutcome::FAILED);
     EXPECT_EQ(never.problem, "the file kept changing while it was being saved");
     EXPECT_EQ(TagLib::FileRef(path.c_str(), false).tag()->title(), "New");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path("")), {}), 1);
+}
+
+namespace {
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+} // namespace
+
+// Random edits, as TagLib makes them, recorded by the overlay and written in
+// place under a journal give the file the bytes the same edits give a string;
+// the journal's rollback gives the old bytes back, however the edits moved them.
+TEST(InPlaceSave, EditsWrittenInPlaceAndRolledBackGiveTheNewThenTheOldBytes) {
+    TemporaryFolder folder;
+    const std::string path = folder.path("file");
+    std::mt19937 random(18);
+    const auto number = [&random](long most) { return std::uniform_int_distribution<long>(0, most)(random); };
+    const auto bytes = [&](long count) {
+        TagLib::ByteVector data(static_cast<unsigned int>(count));
+        for (char& byte : data)
+            byte = static_cast<char>('a' + number(2));
+        return data;
+    };
+    for (int round = 0; round < 60; ++round) {
+        const TagLib::ByteVector old = bytes(number(20000));
+        std::ofstream(path, std::ios::binary).write(old.data(), old.size());
+        const Descriptor file(open(path.c_str(), O_RDWR));
+        OverlayStream overlay(file.get(), path);
+        std::string model(old.data(), old.size());
+        for (int edit = 0; edit < 4; ++edit) {
+            const long at = number(static_cast<long>(model.size()));
+            const long count = number(6000);
+            const TagLib::ByteVector data = bytes(count);
+            switch (number(3)) {
+            case 0:
+                overlay.seek(at);
+                overlay.writeBlock(data);
+                model.resize(std::max(model.size(), static_cast<std::size_t>(at + count)));
+                model.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(count), data.data(), data.size());
+                break;
+            case 1:
+                overlay.insert(data, static_cast<unsigned long>(at), static_cast<unsigned long>(count / 2));
+                model.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(count / 2), data.data(), data.size());
+                break;
+            case 2:
+                overlay.removeBlock(static_cast<unsigned long>(at), static_cast<unsigned long>(count));
+                model.erase(static_cast<std::size_t>(at), static_cast<std::size_t>(count));
+                break;
+            default:
+                overlay.truncate(at);
+                model.resize(static_cast<std::size_t>(at));
+            }
+        }
+        std::string prepared(static_cast<std::size_t>(overlay.length()), '\0');
+        ASSERT_TRUE(overlay.readAt(0, &prepared[0], overlay.length()));
+        ASSERT_EQ(prepared, model) << round;
+        ASSERT_EQ(contentsOf(path), std::string(old.data(), old.size())) << round;
+
+        struct stat status;
+        fstat(file.get(), &status);
+        const Changes changes = changesBetween(overlay.layout(), file.get(), static_cast<long>(old.size()));
+        Journal journal(folder.path(""), "file", file.get(), status, changes.kept);
+        writeInPlace(overlay.layout(), changes, journal, file.get());
+        ASSERT_EQ(contentsOf(path), model) << round;
+        journal.rollBack();
+        ASSERT_EQ(contentsOf(path), std::string(old.data(), old.size())) << round;
+        ASSERT_EQ(std::distance(fs::directory_iterator(folder.path("")), {}), 1);
+    }
 }

@@ -1,24 +1,24 @@
 #include "files/saving/SafeSave.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <signal.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <climits>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
 #include <stdexcept>
-#include <thread>
+#include <utility>
+#include <variant>
 
-#include <taglib/mp4file.h>
-
-#include "common/Descriptor.h"
-#include "files/saving/DescriptorStream.h"
+#include "common/RegularFile.h"
 #include "files/lengths/Mp4Atoms.h"
+#include "files/saving/AudioBytes.h"
+#include "files/saving/AudioInPlace.h"
+#include "files/saving/FileIo.h"
+#include "files/saving/FileLock.h"
+#include "files/saving/InPlaceWrite.h"
+#include "files/saving/Journal.h"
+#include "files/saving/OverlayStream.h"
+#include "files/saving/Recovery.h"
 #include "files/saving/SaveCheck.h"
 
 namespace Vantrel {
@@ -28,139 +28,14 @@ namespace {
 // Each start over follows a change by someone else; more than a few in a
 // row means the file is being rewritten all the time.
 const int MAX_ATTEMPTS = 5;
-// Another vantrel holds the lock only while it saves the same file.
-const std::chrono::seconds LOCK_WAIT(30);
 
-std::string describe(const std::string& what, int error = errno) { return what + ": " + std::strerror(error); }
-
-// The temporary copy's name, kept where a signal handler can reach it
-// without allocating, so an interrupted run leaves no copy behind.
-char pendingCopy[PATH_MAX];
-volatile std::sig_atomic_t copyPending = 0;
-
-extern "C" void removePendingCopy(int signalNumber) {
-    if (copyPending != 0)
-        unlink(pendingCopy);
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
-}
-
-void removeCopyOnSignals() {
-    static bool installed = false;
-    if (installed)
-        return;
-    installed = true;
-    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        struct sigaction current;
-        // A signal the caller ignores (nohup) stays ignored.
-        if (sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
-            std::signal(signalNumber, removePendingCopy);
-    }
-}
-
-// A hidden file beside the original, removed again unless kept.
-class TemporaryCopy {
+// Why a save failed; the file is as it was.
+class SaveFailure : public std::runtime_error {
 public:
-    TemporaryCopy(const std::string& folder, const std::string& name)
-        : path(folder + "/." + name + ".vantrel-XXXXXX") {
-        removeCopyOnSignals();
-        if (path.size() >= sizeof pendingCopy) {
-            errno = ENAMETOOLONG;
-            return;
-        }
-        descriptor = mkostemp(&path[0], O_CLOEXEC);
-        if (descriptor >= 0) {
-            std::memcpy(pendingCopy, path.c_str(), path.size() + 1);
-            copyPending = 1;
-        }
-    }
-    ~TemporaryCopy() {
-        if (descriptor < 0)
-            return;
-        copyPending = 0;
-        if (!kept)
-            unlink(path.c_str());
-        close(descriptor);
-    }
-    TemporaryCopy(const TemporaryCopy&) = delete;
-    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
-
-    bool created() const { return descriptor >= 0; }
-    int get() const { return descriptor; }
-    // Renames the copy over `target`; from then on it is no longer removed.
-    bool replace(const std::string& target) {
-        kept = rename(path.c_str(), target.c_str()) == 0;
-        copyPending = kept ? 0 : 1;
-        return kept;
-    }
-
-private:
-    std::string path;
-    int descriptor = -1;
-    bool kept = false;
+    using std::runtime_error::runtime_error;
 };
 
-// copy_file_range shares the data where the file system can, and copies
-// inside the kernel elsewhere; read and write serve where it is missing.
-int copyContents(int from, int to, off_t size) {
-    off_t done = 0;
-    while (done < size) {
-        const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, static_cast<std::size_t>(size - done), 0);
-        if (copied > 0) {
-            done += copied;
-            continue;
-        }
-        if (copied == 0)
-            return EIO; // the original shrank while it was copied
-        if (errno == EINTR)
-            continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP && errno != EPERM)
-            return errno;
-        break;
-    }
-    char buffer[1 << 16];
-    while (done < size) {
-        const ssize_t count = pread(from, buffer, sizeof buffer, done);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return count < 0 ? errno : EIO;
-        for (ssize_t written = 0; written < count;) {
-            const ssize_t result = pwrite(to, buffer + written, static_cast<std::size_t>(count - written), done + written);
-            if (result < 0 && errno == EINTR)
-                continue;
-            if (result <= 0)
-                return result < 0 ? errno : ENOSPC;
-            written += result;
-        }
-        done += count;
-    }
-    return 0;
-}
-
-// Failures are left alone: they can only leave the copy less open than
-// the original (a file system without owners or modes), never more.
-void keepOwnerAndMode(int descriptor, const struct stat& original) {
-    if (geteuid() == 0)
-        (void)!fchown(descriptor, original.st_uid, original.st_gid);
-    else
-        (void)!fchown(descriptor, static_cast<uid_t>(-1), original.st_gid);
-    fchmod(descriptor, original.st_mode & 07777);
-}
-
-// Waits, within bounds, for another vantrel saving the same file.
-bool lockWithin(int descriptor, std::chrono::seconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        // Where locks are not supported, go on without one.
-        if (errno != EWOULDBLOCK && errno != EINTR)
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+enum class Attempt { SAVED, UNCHANGED, CHANGED };
 
 bool sameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
@@ -172,110 +47,163 @@ bool unchanged(const std::string& path, const struct stat& before) {
            now.st_ctim.tv_sec == before.st_ctim.tv_sec && now.st_ctim.tv_nsec == before.st_ctim.tv_nsec;
 }
 
-void syncFolder(const std::string& folder) {
-    const Descriptor descriptor(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (descriptor.get() >= 0)
-        fsync(descriptor.get());
-}
-
-// Why a save failed; the original is untouched.
-class SaveFailure : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-[[noreturn]] void fail(const std::string& what, int error = errno) { throw SaveFailure(describe(what, error)); }
-
-enum class Attempt { SAVED, CHANGED };
-
-struct Target {
-    std::string path;
-    std::string folder;
-    std::string name;
-};
-
 // A failure while another program changes the file is that change showing,
 // not a failure of the save.
-Attempt changedOr(const Target& target, const struct stat& before, const std::string& problem) {
+Attempt changedOr(const FileLocation& target, const struct stat& before, const std::string& problem) {
     if (!unchanged(target.path, before))
         return Attempt::CHANGED;
     throw SaveFailure(problem);
 }
 
-Attempt saveOnce(const Target& target, const std::function<void(TagLib::FileRef&)>& edit) {
-    const Descriptor original(open(target.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (original.get() < 0)
-        fail("cannot open");
-    if (!lockWithin(original.get(), LOCK_WAIT))
-        throw SaveFailure("another program keeps the file locked");
+// What TagLib saved, with the audio kept where it is when the tags fit the
+// room the old ones had; checked either way. Throws SaveCheckFailure.
+Layout checkedLayout(TagLib::File& edited, OverlayStream& saved, const AudioFingerprint& audio,
+                     OverlayStream& original, int descriptor, const std::string& name) {
+    const Container container = containerOf(edited);
+    // The audio library's own result must hold the old audio, wherever it put it.
+    if (!sameAudioBytes(container, original, saved))
+        throw SaveCheckFailure("saving would change its audio");
+    const std::optional<std::vector<AudioSpan>> oldAudio = audioSpansOf(container, original);
+    const std::optional<std::vector<AudioSpan>> newAudio = audioSpansOf(container, saved);
+    if (oldAudio->size() == 1 && oldAudio->front().begin != newAudio->front().begin) {
+        if (std::optional<Layout> kept = keepAudioInPlace(container, saved, oldAudio->front(), newAudio->front())) {
+            OverlayStream inPlace(descriptor, name, *kept);
+            try {
+                checkPrepared(edited, inPlace, audio, original);
+                return *kept;
+            } catch (const SaveCheckFailure&) {
+                // The audio library's own layout is checked below instead.
+            }
+        }
+    }
+    OverlayStream layout(descriptor, name, saved.layout());
+    checkPrepared(edited, layout, audio, original);
+    return saved.layout();
+}
+
+// Holds back the signals that end a run from the keyboard or a session
+// (Ctrl-C, kill, hang-up) while a file is changed, so that it ends whole; they
+// are delivered as soon as the save is over. Only kill -9 or a crash can cut
+// a save short, and the next run puts the file back from its journal.
+class SignalsHeld {
+public:
+    SignalsHeld() {
+        sigset_t held;
+        sigemptyset(&held);
+        for (int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&held, signalNumber);
+        sigprocmask(SIG_BLOCK, &held, &before);
+    }
+    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &before, nullptr); }
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before;
+};
+
+// Writes the layout under a journal; after a failure, the file is put back.
+void commit(const FileLocation& target, int descriptor, const struct stat& before, const Layout& layout,
+            const Changes& changes, FolderSyncs& later) {
+    const SignalsHeld held;
+    std::optional<Journal> journal;
+    try {
+        journal.emplace(target.folder, target.name, descriptor, before, changes.kept);
+    } catch (const JournalFailure& failure) {
+        throw SaveFailure(failure.what());
+    }
+    try {
+        writeInPlace(layout, changes, *journal, descriptor);
+    } catch (const std::exception& failure) {
+        try {
+            journal->rollBack();
+        } catch (const JournalFailure& rollBack) {
+            throw SaveFailure(std::string(failure.what()) + "; then " + rollBack.what() +
+                              " (the next vantrel run on it restores it)");
+        }
+        throw SaveFailure(failure.what());
+    }
+    journal->commit(later);
+}
+
+Descriptor openForSaving(const FileLocation& target) {
+    std::variant<RegularFile, OpenProblem> opened = openRegularFile(target.path, O_RDWR);
+    if (const OpenProblem* problem = std::get_if<OpenProblem>(&opened))
+        throw SaveFailure(problem->text());
+    return std::move(std::get<RegularFile>(opened).descriptor);
+}
+
+Attempt saveOnce(const FileLocation& target, const std::function<void(TagLib::FileRef&)>& edit,
+                 FolderSyncs& later) {
+    const Descriptor file = openForSaving(target);
+    const FileLock lock(file.get());
+    try {
+        // A vantrel killed while it saved this file since this run started.
+        putBackInterruptedSave(target, file.get());
+    } catch (const JournalFailure& failure) {
+        throw SaveFailure(failure.what());
+    }
     struct stat before;
-    if (fstat(original.get(), &before) != 0)
-        fail("cannot read");
+    if (fstat(file.get(), &before) != 0)
+        throw SaveFailure(describe("cannot read", errno));
     if (!unchanged(target.path, before))
         return Attempt::CHANGED;
 
-    TemporaryCopy copy(target.folder, target.name);
-    if (!copy.created())
-        fail("cannot make a temporary copy in its folder");
-    // A file that another program is rewriting may be cut short or
-    // unreadable for a moment: that is a change, not a failure.
-    if (const int error = copyContents(original.get(), copy.get(), before.st_size))
-        return changedOr(target, before, describe("cannot copy", error));
-    keepOwnerAndMode(copy.get(), before);
-
-    DescriptorStream stream(copy.get(), target.path);
-    TagLib::FileRef fileRef(&stream, true, TagLib::AudioProperties::Average);
+    OverlayStream original(file.get(), target.path);
+    OverlayStream overlay(file.get(), target.path);
+    TagLib::FileRef fileRef(&overlay, true, TagLib::AudioProperties::Average);
     if (fileRef.isNull() || !fileRef.file()->isValid() ||
-        (dynamic_cast<TagLib::MP4::File*>(fileRef.file()) != nullptr && !mp4AtomsFit(copy.get())))
+        (containerOf(*fileRef.file()) == Container::MP4 && !mp4AtomsFit(file.get())))
         return changedOr(target, before, "the file is no longer valid audio");
-    const AudioFingerprint audio = fingerprintOf(*fileRef.file(), copy.get());
-    stream.watch(audio.audioBegin, audio.audioEnd);
+    const Container container = containerOf(*fileRef.file());
+    if (const std::optional<std::string> unsound = unsoundToSave(container, original))
+        throw SaveFailure(*unsound);
+    if (!audioSpansOf(container, original))
+        return changedOr(target, before, "its audio cannot be found to check the save");
+    const AudioFingerprint audio = fingerprintOf(*fileRef.file());
     edit(fileRef);
     const bool savedByTagLib = fileRef.save();
-    if (stream.failure() || !savedByTagLib)
-        throw SaveFailure(stream.failure().value_or("the tags could not be written"));
-    if (fsync(copy.get()) != 0)
-        fail("cannot write");
+    if (overlay.failure() || original.failure() || !savedByTagLib)
+        return changedOr(target, before, overlay.failure().value_or("the tags could not be written"));
+
+    Layout layout;
     try {
-        checkSavedCopy(*fileRef.file(), copy.get(), target.path, audio, original.get(), stream.touched());
+        layout = checkedLayout(*fileRef.file(), overlay, audio, original, file.get(), target.path);
     } catch (const SaveCheckFailure& mismatch) {
         return changedOr(target, before, mismatch.what());
     }
+    Changes changes;
+    try {
+        changes = changesBetween(layout, file.get(), static_cast<long>(before.st_size));
+    } catch (const JournalFailure& failure) {
+        return changedOr(target, before, failure.what());
+    }
+    if (changes.none())
+        return Attempt::UNCHANGED;
     if (!unchanged(target.path, before))
         return Attempt::CHANGED;
-    if (!copy.replace(target.path))
-        fail("cannot replace the file");
-    syncFolder(target.folder);
+    commit(target, file.get(), before, layout, changes, later);
     return Attempt::SAVED;
-}
-
-Target targetOf(const std::string& path) {
-    // A symbolic link stays a link: its target is what gets replaced.
-    char* resolved = realpath(path.c_str(), nullptr);
-    if (resolved == nullptr)
-        fail("cannot open");
-    Target target;
-    target.path = resolved;
-    std::free(resolved);
-    const std::string::size_type slash = target.path.find_last_of('/');
-    target.folder = slash == 0 ? "/" : target.path.substr(0, slash);
-    target.name = target.path.substr(slash + 1);
-    return target;
 }
 
 } // namespace
 
-SaveOutcome saveThroughCopy(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit) {
+SaveOutcome saveInPlace(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit,
+                        FolderSyncs& later) {
     SaveOutcome outcome;
     try {
-        const Target target = targetOf(path);
+        const FileLocation target = locationOf(path);
         for (int attempt = 0; attempt < MAX_ATTEMPTS; ++attempt) {
-            if (saveOnce(target, edit) == Attempt::SAVED) {
-                outcome.saved = true;
+            const Attempt result = saveOnce(target, edit, later);
+            if (result != Attempt::CHANGED) {
+                outcome.result = result == Attempt::SAVED ? SaveOutcome::SAVED : SaveOutcome::UNCHANGED;
                 return outcome;
             }
         }
     } catch (const SaveFailure& failure) {
+        outcome.problem = failure.what();
+        return outcome;
+    } catch (const LockFailure& failure) {
         outcome.problem = failure.what();
         return outcome;
     }

@@ -3,6 +3,8 @@
 
 #include <taglib/tfile.h>
 
+#include "files/saving/OverlayStream.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -17,13 +19,9 @@ struct AudioFingerprint {
     // Exact counts and checksums where the format gives them, else 0 or empty.
     unsigned long long sampleFrames = 0;
     std::string checksum;
-    // Where the encoded audio lies in the file (FLAC and MP3), else both -1.
-    long audioBegin = -1;
-    long audioEnd = -1;
 };
 
-// The fingerprint of `file`, parsed from the file open on `descriptor`.
-AudioFingerprint fingerprintOf(TagLib::File& file, int descriptor);
+AudioFingerprint fingerprintOf(TagLib::File& file);
 
 // What a saved copy was found to lack.
 class SaveCheckFailure : public std::runtime_error {
@@ -31,13 +29,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Checks that a fresh reading of the saved copy open on `copyDescriptor`
-// finds the tags of `edited` and the audio that `before` describes in the
-// original open on `originalDescriptor`; throws SaveCheckFailure with what
-// differs. The audio bytes are compared only when the save wrote over them
-// (`audioRewritten`): the copy's own are the original's otherwise.
-void checkSavedCopy(TagLib::File& edited, int copyDescriptor, const std::string& name,
-                    const AudioFingerprint& before, int originalDescriptor, bool audioRewritten);
+// Checks that a fresh reading of the prepared file finds the tags of
+// `edited`, the audio that `before` describes and the audio bytes of the
+// file as it is (`original`); throws SaveCheckFailure with what differs.
+void checkPrepared(TagLib::File& edited, OverlayStream& prepared, const AudioFingerprint& before,
+                   OverlayStream& original);
 
 } // namespace Vantrel
 

@@ -9,12 +9,17 @@
 #include <cerrno>
 #include <deque>
 #include <map>
+#include <memory>
+#include <optional>
 #include <utility>
+#include <variant>
 
 #include <taglib/mp4file.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tag.h>
 
 #include "common/Descriptor.h"
+#include "common/RegularFile.h"
 #include "files/TagException.h"
 #include "files/lengths/Mp4Atoms.h"
 
@@ -30,6 +35,34 @@ bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
     return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
 }
 
+// TagLib's stream over a descriptor opened here, known by the file's path
+// (TagLib tells the file's type by its extension). Closes the descriptor.
+class NamedFileStream : public TagLib::FileStream {
+public:
+    NamedFileStream(int descriptor, bool readOnly, const std::string& path)
+        : TagLib::FileStream(descriptor, readOnly), path(path) {}
+    // See StreamDeleter.
+    __attribute__((no_sanitize("vptr"))) ~NamedFileStream() override = default;
+    TagLib::FileName name() const override { return path.c_str(); }
+
+private:
+    std::string path;
+};
+
+// The file for reading and, where allowed, writing; nothing when it is not
+// a regular file or cannot be opened.
+std::optional<std::pair<RegularFile, bool>> openRegularForTagLib(const std::string& path) {
+    for (int flags : {O_RDWR, O_RDONLY}) {
+        std::variant<RegularFile, OpenProblem> opened = openRegularFile(path, flags);
+        if (RegularFile* file = std::get_if<RegularFile>(&opened))
+            return std::make_pair(std::move(*file), flags == O_RDONLY);
+        const int error = std::get<OpenProblem>(opened).error;
+        if (error != EACCES && error != EROFS && error != ETXTBSY)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 // Opens every path through TagLib; applied with std::for_each.
 class InstantiateTagLibFiles {
 public:
@@ -38,19 +71,20 @@ public:
     void operator()(const std::string& path) {
         OpenFile entry;
         entry.path = path;
-        struct stat info;
-        // Only regular files are opened: TagLib would block forever on a FIFO.
-        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-            const auto identity = std::make_pair(info.st_dev, info.st_ino);
+        // Only regular files are opened, and never waited for: TagLib would
+        // block forever on a FIFO.
+        if (std::optional<std::pair<RegularFile, bool>> file = openRegularForTagLib(path)) {
+            const auto identity = std::make_pair(file->first.status.st_dev, file->first.status.st_ino);
             const auto known = opened.find(identity);
             if (known != opened.end()) {
                 entry.fileRef = known->second;
             } else {
-                entry.fileRef = TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average);
+                entry.stream.reset(new NamedFileStream(file->first.descriptor.release(), file->second, path));
+                entry.fileRef = TagLib::FileRef(entry.stream.get(), true, TagLib::AudioProperties::Average);
                 opened.emplace(identity, entry.fileRef);
             }
         }
-        files.push_back(entry);
+        files.push_back(std::move(entry));
     }
 
 private:
@@ -102,6 +136,11 @@ void requireSpareDescriptors() {
 std::string utf8(const TagLib::String& text) { return text.to8Bit(true); }
 
 } // namespace
+
+// Streams are deleted also when too many files are open and not one
+// descriptor is left: the undefined-behaviour sanitizer's check of an
+// object's type needs one there, and would report a fault that is not.
+__attribute__((no_sanitize("vptr"))) void StreamDeleter::operator()(TagLib::IOStream* stream) const { delete stream; }
 
 std::vector<OpenFile> openFiles(const std::vector<std::string>& paths) {
     std::vector<OpenFile> files;

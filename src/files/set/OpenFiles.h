@@ -3,6 +3,7 @@
 
 #include <taglib/fileref.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,17 @@
 
 namespace Vantrel {
 
+// Deletes a file's stream.
+struct StreamDeleter {
+    void operator()(TagLib::IOStream* stream) const;
+};
+
 // One file of the set as named on the command line, open through TagLib (a
-// null reference when it could not be opened).
+// null reference when it could not be opened). The first name of a file owns
+// the stream TagLib reads it through; its other names share its reference.
 struct OpenFile {
     std::string path;
+    std::unique_ptr<TagLib::IOStream, StreamDeleter> stream;
     TagLib::FileRef fileRef;
 };
 

@@ -1,5 +1,6 @@
 #include "files/tags/TagFields.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -110,6 +111,28 @@ void stripTag(TagLib::File& file) {
         fresh->addFrame(frame.release());
 }
 
+namespace {
+
+// The frames of an MP3 file's fresh tag in one order, whatever order the
+// frames carried over from its old tag had: the same disc written twice gives
+// the same bytes, and the second save changes nothing.
+void sortFrames(TagLib::File& file) {
+    auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file);
+    TagLib::ID3v2::Tag* tag = mpeg == nullptr ? nullptr : mpeg->ID3v2Tag();
+    if (tag == nullptr)
+        return;
+    std::vector<TagLib::ID3v2::Frame*> frames(tag->frameList().begin(), tag->frameList().end());
+    std::stable_sort(frames.begin(), frames.end(), [](const TagLib::ID3v2::Frame* a, const TagLib::ID3v2::Frame* b) {
+        return a->frameID() < b->frameID();
+    });
+    for (TagLib::ID3v2::Frame* frame : frames)
+        tag->removeFrame(frame, false);
+    for (TagLib::ID3v2::Frame* frame : frames)
+        tag->addFrame(frame);
+}
+
+} // namespace
+
 void setTag(const Disc& disc, const Track& track, TagLib::File& file) {
     TagLib::Tag* tag = file.tag();
     if (tag == nullptr)
@@ -124,6 +147,7 @@ void setTag(const Disc& disc, const Track& track, TagLib::File& file) {
     writeReleaseFields(disc, track, file);
     if (disc.getFrontCover())
         addFrontCover(file, *disc.getFrontCover());
+    sortFrames(file);
 }
 
 } // namespace Vantrel
