@@ -4,7 +4,7 @@ ask (-y) and write a disc only when it was found for certain."""
 import os
 
 from support.audio import make_audio, read_tags
-from support.discs import Entry, cache_folder, contents, disc_listing, expected_tags, make_disc
+from support.discs import Entry, cache_folder, contents, disc_listing, expected_tags, unused_port
 from support.runner import body
 
 UNIQUE = Entry("First Artist", "Only One", [("Intro", 3), ("Song", 4)], year=1999, genre="Pop")
@@ -71,3 +71,16 @@ def test_unattended_rename_over_two_folders_and_mixed_arguments(vantrel, tmp_pat
     mixed = vantrel(["list", first, first / "02 Two.mp3"])
     assert mixed.status == 1
     assert mixed.stdout.splitlines()[-1] == "Parse Exception: Give the files of one disc, or folders of discs"
+
+
+def test_a_disc_only_the_cache_could_give_is_not_certain(vantrel, home, tmp_path):
+    UNIQUE.write(cache_folder(home), "rock")
+    folder = disc_folder(tmp_path, "one", UNIQUE)
+
+    result = vantrel(["-y", "-s", "127.0.0.1", "-p", unused_port(), "sequence", folder])
+
+    assert (result.status, body(result).splitlines()[-2:]) == (5, [
+        "Vantrel: only an approximate match; run without -y to choose",
+        "Done: 0 tagged, 0 unchanged, 1 need a choice, 0 not found, 0 failed"]), result
+    assert result.stderr.startswith("Vantrel: using the cache: Connection error: "), result
+    assert read_tags(folder / "1.flac") == {}
