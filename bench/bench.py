@@ -9,6 +9,10 @@ Cases:
   (tests/support/cddb_server.py, on 127.0.0.1), which has two entries for
   the disc: the runs answer "1" and "2" in turn, so every run writes tags
   the files do not hold yet;
+- a collection: `vantrel -y -c only sequence` over 100 folders of discs
+  that are tagged already (5 of the MP3 files each, their entry in the
+  CDDB cache), against 100 runs of `vantrel list`, one per folder; every
+  file must come out "[Tag Unchanged]";
 - the same for a 12-track CD of FLAC files (about 300 MB) whose tags fit
   their padding, and for the same CD without padding, copied afresh (and
   synced) before every run, so that every save must grow the files. One
@@ -332,6 +336,50 @@ def bench_sequence(build, data, source_folder, names, runs, env, name="sequence"
         return case, note
 
 
+DISCS, TRACKS_PER_DISC = 100, 5
+
+
+def bench_collection(build, data, pool_folder, names, runs, env):
+    """One unattended run over 100 discs already tagged against 100 runs of
+    list: what handling a whole library costs once nothing is left to do."""
+    from support.discs import Entry, cache_folder
+    tree = data / "collection"
+    if tree.exists():
+        shutil.rmtree(tree)
+    folders = []
+    for disc in range(DISCS):
+        folder = tree / f"Disc {disc + 1:03d}"
+        folder.mkdir(parents=True)
+        for track, name in enumerate(names[disc * TRACKS_PER_DISC:(disc + 1) * TRACKS_PER_DISC], 1):
+            shutil.copyfile(pool_folder / name, folder / f"{track:02d}.mp3")
+        folders.append(folder)
+    # Every file plays 30 s exactly (its Info frame says so): one disc ID.
+    Entry("Bench Artist", "Bench Album", [(f"Track {n}", 30) for n in range(1, TRACKS_PER_DISC + 1)],
+          year=2001, genre="Rock").write(cache_folder(env["HOME"]), "misc")
+    vantrel = vantrel_binary(build)
+    unattended = [vantrel, "-y", "-c", "only", "sequence", *folders]
+    first = subprocess.run(unattended, env=env, capture_output=True, text=True)
+    if first.returncode != 0 or f"Done: {DISCS} tagged" not in first.stdout:
+        sys.exit(f"the collection was not tagged: {first.returncode} {first.stdout[-300:]!r} {first.stderr!r}")
+
+    def run_unattended():
+        result = measure(unattended, tree, env)
+        check(result, "vantrel -y sequence")
+        return result
+
+    def run_lists():
+        runs_ = [measure([vantrel, "list", *sorted(folder.iterdir())], tree, env) for folder in folders]
+        for result in runs_:
+            check(result, "vantrel list")
+        return Run(sum(r.seconds for r in runs_), sum(r.cpu for r in runs_), max(r.peak_kib for r in runs_), 0, "")
+    case = alternate(Case("collection -y", DISCS * TRACKS_PER_DISC), runs, run_unattended, run_lists)
+    again = subprocess.run(unattended, env=env, capture_output=True, text=True)
+    if f"Done: 0 tagged, {DISCS} unchanged" not in again.stdout:
+        sys.exit(f"the collection was written again: {again.stdout[-300:]!r}")
+    shutil.rmtree(tree)
+    return case
+
+
 def flac_without_padding(data, folder, names):
     """data/flac-grow/: the FLAC disc with no padding, so every save must grow the files."""
     grow = data / "flac-grow"
@@ -392,6 +440,7 @@ def main():
     parser.add_argument("--runs", type=int, default=7, help="timed runs of each program per case")
     parser.add_argument("--no-sequence", action="store_true", help="leave out the sequence case")
     parser.add_argument("--no-flac", action="store_true", help="leave out the 300 MB FLAC cases")
+    parser.add_argument("--no-collection", action="store_true", help="leave out the collection case")
     parser.add_argument("--vantrel", help="time this vantrel binary instead of BUILD/vantrel")
     parser.add_argument("--output", default=str(SOURCE / "bench" / "results.md"))
     args = parser.parse_args()
@@ -402,7 +451,7 @@ def main():
     data = Path(args.data or build / "data").resolve()
     data.mkdir(parents=True, exist_ok=True)
     sizes = [int(s) for s in args.sizes.split(",") if s]
-    pool_folder, names = pool(data, max(sizes + [args.files, 99]))
+    pool_folder, names = pool(data, max(sizes + [args.files, 99, DISCS * TRACKS_PER_DISC]))
 
     # libcddb's cache goes to a temporary HOME, never the user's.
     home = Path(tempfile.mkdtemp(prefix="vantrel-bench-home-"))
@@ -423,6 +472,11 @@ def main():
             case, note = bench_sequence(build, data, pool_folder, names[:99], args.runs, env, sync_share=True)
             rows += [case.row()] if case else []
             notes += [note if case else f"sequence: {note}"] if note else []
+        if not args.no_collection:
+            print(f"collection, {DISCS} discs already tagged, -y -c only sequence against list ...", flush=True)
+            rows.append(bench_collection(build, data, pool_folder, names, args.runs, env).row())
+            notes.append(f"collection -y: the baseline is {DISCS} runs of vantrel list, one per disc, "
+                         "timed in all; every file of the vantrel run is \"[Tag Unchanged]\"")
         if not args.no_flac:
             print("sequence, 12 FLAC files (300 MB), local CDDB server ...", flush=True)
             flac_folder, flac_names = flac_disc(data)

@@ -177,6 +177,7 @@ void CDDBQuery::connectTo(const Connection& settings) {
         break;
     }
     setCache(settings.cacheMode);
+    serverFirst = settings.serverFirst;
 }
 
 void CDDBQuery::useProxy(const ProxyDetails& proxy) {
@@ -234,15 +235,58 @@ CDDBQuery::DiscPointer CDDBQuery::queryDiscOf(const TableOfContents& toc) {
 std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc, const NoteSink& notes) {
     DiscPointer disc = queryDiscOf(toc);
     healCache(cddb_disc_get_discid(disc.get()), notes);
+    const cddb_cache_mode_t mode = cddb_cache_mode(connection.get());
+    // The library's own search of the cache stops at the first category
+    // that holds the disc ID.
+    if (mode == CACHE_ONLY)
+        return fromCache(disc.get());
+    if (mode != CACHE_ON || !serverFirst)
+        return fromServer(disc.get(), false);
+    try {
+        return fromServer(disc.get(), true);
+    } catch (const CDDBQueryException& error) {
+        std::vector<Disc> cached = fromCache(disc.get());
+        if (cached.empty())
+            throw;
+        notes(std::string("Vantrel: using the cache: ") + error.what());
+        for (Disc& found : cached)
+            found.markUnconfirmed();
+        return cached;
+    }
+}
+
+// The server's matches; `fresh` reads even the entries the cache holds from
+// the server, so that the cache gets what the server has now.
+std::vector<Disc> CDDBQuery::fromServer(cddb_disc_t* disc, bool fresh) {
     return run([&](RecordSink& sink) {
-        const int matches = cddb_query(connection.get(), disc.get());
+        const cddb_cache_mode_t mode = cddb_cache_mode(connection.get());
+        if (fresh)
+            cddb_cache_disable(connection.get());
+        const int matches = cddb_query(connection.get(), disc);
+        restoreCacheMode(mode);
         if (matches == -1)
             throw CDDBQueryException(libraryError("Connection error: libcddb: "));
         for (int match = 0; match < matches; ++match) {
-            readMatch(disc.get(), sink);
-            cddb_query_next(connection.get(), disc.get());
+            readMatch(disc, sink, fresh);
+            cddb_query_next(connection.get(), disc);
         }
     });
+}
+
+// Every entry the cache holds for the disc ID, in the order of the categories.
+std::vector<Disc> CDDBQuery::fromCache(cddb_disc_t* disc) {
+    const cddb_cache_mode_t mode = cddb_cache_mode(connection.get());
+    cddb_cache_only(connection.get());
+    const std::string cacheFolder = text(cddb_cache_get_dir(connection.get()));
+    std::vector<Disc> discs = run([&](RecordSink& sink) {
+        for (int category = 0; category < CDDB_CAT_INVALID; ++category) {
+            cddb_disc_set_category(disc, static_cast<cddb_cat_t>(category));
+            if (access(entryPath(cacheFolder, disc).c_str(), F_OK) == 0)
+                readMatch(disc, sink);
+        }
+    });
+    restoreCacheMode(mode);
+    return discs;
 }
 
 std::vector<Disc> CDDBQuery::read(const std::string& category, unsigned int discId, const NoteSink& notes) {
@@ -338,13 +382,13 @@ std::vector<Disc> CDDBQuery::run(const std::function<void(RecordSink&)>& work) {
 // later match the year or genre of an earlier one. The title and artist
 // that the search's answer gave are dropped, so that only the entry itself
 // can make it complete.
-void CDDBQuery::readMatch(cddb_disc_t* match, RecordSink& sink) {
+void CDDBQuery::readMatch(cddb_disc_t* match, RecordSink& sink, bool fresh) {
     DiscPointer entry(cddb_disc_clone(match));
     if (!entry)
         throw CDDBQueryException("Out of memory when calling cddb_disc_clone()");
     cddb_disc_set_title(entry.get(), nullptr);
     cddb_disc_set_artist(entry.get(), nullptr);
-    const std::optional<std::string> fetchedTo = readEntry(entry.get());
+    const std::optional<std::string> fetchedTo = readEntry(entry.get(), fresh);
     if (isComplete(entry.get())) {
         sink.send(RECORD_DISC, encodeDisc(discOf(entry.get())));
         return;
@@ -355,11 +399,12 @@ void CDDBQuery::readMatch(cddb_disc_t* match, RecordSink& sink) {
     sink.send(RECORD_INCOMPLETE, "");
 }
 
-// Reads the entry from the cache when the cache holds it; else fetches it,
+// Reads the entry from the cache when the cache holds it, unless `fresh`
+// asks for the server's; else fetches it,
 // writing it into the private folder when there is one and into no cache
 // when not. Returns where a fetched entry was written; throws when the
 // library fails, leaving nothing of the entry behind.
-std::optional<std::string> CDDBQuery::readEntry(cddb_disc_t* entry) {
+std::optional<std::string> CDDBQuery::readEntry(cddb_disc_t* entry, bool fresh) {
     if (cddb_cache_mode(connection.get()) != CACHE_ON) {
         if (cddb_read(connection.get(), entry) == 0)
             throw CDDBQueryException(libraryError("Query error: libcddb: "));
@@ -367,7 +412,7 @@ std::optional<std::string> CDDBQuery::readEntry(cddb_disc_t* entry) {
     }
     const std::string cacheFolder = text(cddb_cache_get_dir(connection.get()));
     std::optional<std::string> fetchedTo;
-    if (access(entryPath(cacheFolder, entry).c_str(), F_OK) == 0) {
+    if (!fresh && access(entryPath(cacheFolder, entry).c_str(), F_OK) == 0) {
         cddb_cache_only(connection.get());
     } else if (incomingFolder) {
         cddb_cache_set_dir(connection.get(), incomingFolder->c_str());

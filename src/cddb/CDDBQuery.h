@@ -32,9 +32,10 @@ public:
     CDDBQuery(const CDDBQuery&) = delete;
     CDDBQuery& operator=(const CDDBQuery&) = delete;
 
-    // Every entry the server finds for the table of contents, in its order.
-    // An entry that is cut short is never given; one in the cache is
-    // deleted, with a note, and asked for again.
+    // Every entry the server finds for the table of contents, in its order;
+    // with the cache only, every entry the cache holds for its disc ID. An
+    // entry that is cut short is never given; one in the cache is deleted,
+    // with a note, and asked for again.
     std::vector<Disc> discsFor(const TableOfContents& toc, const NoteSink& notes);
     // The entry of a category and disc ID; a category that the library does
     // not know is read as "misc", with a note.
@@ -61,13 +62,16 @@ private:
     std::optional<std::string> faultOfCachedEntry(const std::string& path, cddb_disc_t* entry);
     void restoreCacheMode(cddb_cache_mode_t mode);
     std::vector<Disc> run(const std::function<void(RecordSink&)>& work);
-    void readMatch(cddb_disc_t* match, RecordSink& sink);
-    std::optional<std::string> readEntry(cddb_disc_t* entry);
+    std::vector<Disc> fromServer(cddb_disc_t* disc, bool fresh);
+    std::vector<Disc> fromCache(cddb_disc_t* disc);
+    void readMatch(cddb_disc_t* match, RecordSink& sink, bool fresh = false);
+    std::optional<std::string> readEntry(cddb_disc_t* entry, bool fresh);
     std::string libraryError(const std::string& prefix) const;
 
     std::unique_ptr<cddb_conn_t, ConnectionDeleter> connection;
     // False when the process has no home folder to keep libcddb's cache in.
     bool cacheUsable = true;
+    bool serverFirst = false;
     // Where the running lookup writes the entries it fetches, if anywhere.
     std::optional<std::string> incomingFolder;
 };

@@ -24,6 +24,8 @@ public:
     // A CDDB disc ID counts the whole seconds of the starts and the end.
     bool identifiesByWholeSeconds() const override { return true; }
 
+    std::optional<Picture> frontCover(const Disc&) override { return std::nullopt; }
+
 private:
     Connection connection;
     NoteSink notes;

@@ -56,6 +56,7 @@ void parseProxyString(const std::string& proxy, ProxyDetails& details) {
 Connection connectionOf(const CddbSettings& settings) {
     Connection connection;
     connection.cacheMode = settings.cacheMode;
+    connection.serverFirst = settings.serverFirst;
     connection.host = settings.server.empty() ? DEFAULT_CDDB_SERVER : settings.server;
     Protocol protocol = settings.protocol;
     // A server or port without a protocol means cddbp, so neither flag is ignored.

@@ -20,6 +20,7 @@ struct CddbSettings {
     std::string server;
     unsigned int port = 0;
     Protocol protocol = PROTOCOL_NONE;
+    bool serverFirst = false;
 };
 
 struct ProxyDetails {
@@ -43,6 +44,7 @@ struct Connection {
     // Only over HTTP.
     std::optional<ProxyDetails> proxy;
     Cache cacheMode = CACHE_MODE_ON;
+    bool serverFirst = false;
 };
 
 // The connection the settings ask for, the proxy taken from http_proxy.

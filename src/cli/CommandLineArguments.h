@@ -35,11 +35,16 @@ struct CommandLineArguments {
     std::string database = "cddb";
     // For sequence: the rip log or CUE sheet given with -t.
     std::optional<std::string> tocFile;
+    // -y: never ask; -F: embed the release's front cover.
+    bool unattended = false;
+    bool frontCover = false;
     // For id: the CDDB category, or the MusicBrainz lookup word.
     std::string category;
     // For id: the token after the category as typed.
     std::string discIdText;
+    // The files of one disc, or folders of discs, one disc each.
     std::vector<std::string> files;
+    bool folders = false;
     std::string templateString;
 };
 

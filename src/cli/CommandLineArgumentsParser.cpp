@@ -1,11 +1,22 @@
 #include "cli/CommandLineArgumentsParser.h"
 
 #include <algorithm>
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "cli/Databases.h"
 
 namespace Vantrel {
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
 
 CommandLineArgumentsParser::CommandLineArgumentsParser() : position(tokens.cend()) {}
 
@@ -44,6 +55,8 @@ bool CommandLineArgumentsParser::parseArguments() {
     parseFlags();
     if (arguments.protocolGiven && !takesProtocol(arguments.database))
         throw ParseException("Protocol applies to CDDB only");
+    if (arguments.frontCover && !offersCovers(arguments.database))
+        throw ParseException("Front covers come from MusicBrainz only");
     parseCommand();
     return acceptEOF();
 }
@@ -78,6 +91,16 @@ bool CommandLineArgumentsParser::parseFlag() {
     if (currentToken == "-t") {
         accept(currentToken);
         return parseTocFile();
+    }
+    if (currentToken == "-y") {
+        arguments.unattended = true;
+        accept(currentToken);
+        return true;
+    }
+    if (currentToken == "-F") {
+        arguments.frontCover = true;
+        accept(currentToken);
+        return true;
     }
     return false;
 }
@@ -211,6 +234,10 @@ bool CommandLineArgumentsParser::parseFiles() {
     }
     if (arguments.files.empty())
         throw ParseException("Expected at least one file");
+    const auto folders = std::count_if(arguments.files.begin(), arguments.files.end(), isFolder);
+    if (folders != 0 && static_cast<std::size_t>(folders) != arguments.files.size())
+        throw ParseException("Give the files of one disc, or folders of discs");
+    arguments.folders = folders != 0;
     return true;
 }
 

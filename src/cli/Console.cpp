@@ -84,7 +84,8 @@ void banner(bool longForm) {
 
 void usage() {
     banner(true);
-    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
+    std::cout << "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-y] "
+                 "[-F] [-h] "
                  "command [command_arguments] file..."
               << std::endl
               << std::endl
@@ -106,6 +107,8 @@ void usage() {
               << "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)" << std::endl
               << "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)" << std::endl
               << "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet" << std::endl
+              << "* -y: never ask; tag a disc only when exactly one was found for certain" << std::endl
+              << "* -F: embed the release's front cover (MusicBrainz only)" << std::endl
               << std::endl;
 }
 
@@ -134,6 +137,21 @@ void listing(const std::vector<Vantrel::FileDetails>& files) {
                   << ", " << file.year << ", " << forTerminal(file.genre) << ')' << std::endl;
     }
 }
+
+void discHeading(const std::string& folder, std::size_t number, std::size_t count) {
+    std::cout << "== " << forTerminal(folder) << " (" << number << "/" << count << ")" << std::endl;
+}
+
+void summary(const Summary& counts) {
+    std::cout << "Done: " << counts.tagged << " tagged, " << counts.unchanged << " unchanged, " << counts.needChoice
+              << " need a choice, " << counts.notFound << " not found, " << counts.failed << " failed" << std::endl;
+}
+
+void severalMatch(std::size_t count) {
+    std::cout << "Vantrel: " << count << " discs match; run without -y to choose" << std::endl;
+}
+
+void onlyApproximate() { std::cout << "Vantrel: only an approximate match; run without -y to choose" << std::endl; }
 
 void discs(const std::vector<Vantrel::Disc>& discs) {
     std::uint32_t count = 0;

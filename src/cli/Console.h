@@ -24,6 +24,19 @@ void note(const std::string& line);
 void problemFiles(const std::vector<Vantrel::ProblemFile>& problems);
 void listing(const std::vector<Vantrel::FileDetails>& files);
 
+// Before each disc of a run over folders.
+void discHeading(const std::string& folder, std::size_t number, std::size_t count);
+
+// How the discs of a run over folders ended.
+struct Summary {
+    unsigned int tagged = 0;
+    unsigned int unchanged = 0;
+    unsigned int needChoice = 0;
+    unsigned int notFound = 0;
+    unsigned int failed = 0;
+};
+void summary(const Summary& counts);
+
 void discs(const std::vector<Vantrel::Disc>& discs);
 void noResults();
 void foundWithAdjustment(const Vantrel::Duration& adjustment);
@@ -34,6 +47,9 @@ void sourcesDiffer(const std::string& path, const std::string& otherPath);
 // Asks until the answer is the number of a disc; throws std::runtime_error
 // "No disc chosen." at the end of input.
 const Vantrel::Disc& chooseDisc(const std::vector<Vantrel::Disc>& discs);
+// Why -y wrote nothing: several discs, or one not found for certain.
+void severalMatch(std::size_t count);
+void onlyApproximate();
 // One file's tagging line, and why it was not saved when it was not.
 void tagResult(const Vantrel::TagResult& result);
 

@@ -13,18 +13,19 @@ namespace {
 struct DatabaseChoice {
     const char* name;
     bool takesProtocol;
+    bool offersCovers;
     std::unique_ptr<Database> (*open)(const LookupSettings& settings, const NoteSink& notes);
 };
 
 // Every database, each handed only the settings it uses; the first is the default.
 const DatabaseChoice DATABASES[] = {
-    {"cddb", true,
+    {"cddb", true, false,
      [](const LookupSettings& s, const NoteSink& notes) {
-         return openCddb(CddbSettings{s.cacheMode, s.server, s.port, s.protocol}, notes);
+         return openCddb(CddbSettings{s.cacheMode, s.server, s.port, s.protocol, s.serverFirst}, notes);
      }},
-    {"musicbrainz", false,
+    {"musicbrainz", false, true,
      [](const LookupSettings& s, const NoteSink& notes) {
-         return openMusicBrainz(MusicBrainzSettings{s.cacheMode, s.server, s.port}, notes);
+         return openMusicBrainz(MusicBrainzSettings{s.cacheMode, s.server, s.port, s.serverFirst}, notes);
      }},
 };
 
@@ -41,6 +42,11 @@ bool isDatabaseName(const std::string& name) { return choiceNamed(name) != nullp
 bool takesProtocol(const std::string& name) {
     const DatabaseChoice* choice = choiceNamed(name);
     return choice != nullptr && choice->takesProtocol;
+}
+
+bool offersCovers(const std::string& name) {
+    const DatabaseChoice* choice = choiceNamed(name);
+    return choice != nullptr && choice->offersCovers;
 }
 
 std::unique_ptr<Database> openDatabase(const std::string& name, const LookupSettings& settings,

@@ -13,6 +13,8 @@ namespace Vantrel {
 bool isDatabaseName(const std::string& name);
 // True when the database takes a protocol (-P).
 bool takesProtocol(const std::string& name);
+// True when the database has front covers (-F).
+bool offersCovers(const std::string& name);
 // Opens the database of that name with the settings it takes.
 std::unique_ptr<Database> openDatabase(const std::string& name, const LookupSettings& settings,
                                        const NoteSink& notes);

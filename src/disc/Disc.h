@@ -67,6 +67,12 @@ struct ReleaseDetails {
     std::optional<unsigned long long> lengthsOffByMilliseconds;
 };
 
+// An image to embed, as its bytes and their MIME type.
+struct Picture {
+    std::string mimeType;
+    std::string data;
+};
+
 // One disc of a database: album data and its tracks in disc order.
 class Disc {
 public:
@@ -86,6 +92,15 @@ public:
     // Present for a disc from MusicBrainz only.
     const std::optional<ReleaseDetails>& getRelease() const { return release; }
 
+    // Taken from the cache because the server could not be reached, so that
+    // it may not be all the server knows.
+    void markUnconfirmed() { unconfirmed = true; }
+    bool isUnconfirmed() const { return unconfirmed; }
+
+    // The front cover to give files that have none.
+    void setFrontCover(const Picture& picture) { frontCover = picture; }
+    const std::optional<Picture>& getFrontCover() const { return frontCover; }
+
 private:
     std::string title;
     std::string artist;
@@ -93,6 +108,8 @@ private:
     unsigned int year;
     std::vector<Track> tracks;
     std::optional<ReleaseDetails> release;
+    bool unconfirmed = false;
+    std::optional<Picture> frontCover;
 };
 
 } // namespace Vantrel

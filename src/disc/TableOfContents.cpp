@@ -54,6 +54,10 @@ void addCrossings(const Duration& before, unsigned long long estimated, int firs
 
 } // namespace
 
+bool TableOfContents::exact() const {
+    return std::all_of(times.begin(), times.end(), [](const PlayingTime& time) { return time.exact(); });
+}
+
 std::vector<int> TableOfContents::allFrameOffsets() const {
     std::vector<int> offsets = frameOffsets;
     if (dataTrack)

@@ -42,6 +42,8 @@ struct TableOfContents {
     // One per audio track.
     std::vector<PlayingTime> times;
 
+    // True when no length is an estimate.
+    bool exact() const;
     // Every track's start, the data track's included, and where the whole
     // disc ends: what CDDB counts.
     std::vector<int> allFrameOffsets() const;

@@ -12,6 +12,7 @@
 #include "files/saving/FileIo.h"
 #include "files/saving/Recovery.h"
 #include "files/saving/SafeSave.h"
+#include "files/set/DiscFolder.h"
 #include "files/set/OpenFiles.h"
 #include "files/tags/TagFields.h"
 
@@ -25,6 +26,8 @@ FileDisc::~FileDisc() {
     while (!files.empty())
         files.pop_back();
 }
+
+std::vector<std::string> FileDisc::audioFilesIn(const std::string& folder) { return Vantrel::audioFilesIn(folder); }
 
 const std::vector<ProblemFile>& FileDisc::checkFiles() {
     problemFiles = problemsOf(files);

@@ -37,6 +37,8 @@ public:
     static void recoverInterruptedSaves(const std::vector<std::string>& paths, const Notes& note);
 
     explicit FileDisc(const std::vector<std::string>& paths);
+    // The audio files of a disc's folder, in natural name order.
+    static std::vector<std::string> audioFilesIn(const std::string& folder);
     ~FileDisc();
 
     FileDisc(const FileDisc&) = delete;

@@ -2,6 +2,7 @@
 #define VANTREL_LOOKUP_DATABASE_H
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ public:
     // tracks' starts and of its end, so that tables of contents near one of
     // estimated lengths can be tried in turn.
     virtual bool identifiesByWholeSeconds() const = 0;
+
+    // The front cover of a disc it found, if it keeps covers and has one;
+    // what kept it from giving one goes to the notes.
+    virtual std::optional<Picture> frontCover(const Disc& disc) = 0;
 };
 
 } // namespace Vantrel

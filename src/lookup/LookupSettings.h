@@ -27,6 +27,10 @@ struct LookupSettings {
     std::string server;
     unsigned int port = 0;
     Protocol protocol = PROTOCOL_NONE;
+    // With the cache on: ask the server even for a disc the cache holds, and
+    // store its answer; the cache serves only when the server cannot be
+    // reached, and what it gives then is unconfirmed.
+    bool serverFirst = false;
 };
 
 } // namespace Vantrel

@@ -1,5 +1,6 @@
 #include "musicbrainz/MusicBrainzDatabase.h"
 
+#include "musicbrainz/CoverArt.h"
 #include "musicbrainz/MusicBrainzQuery.h"
 
 namespace Vantrel {
@@ -21,6 +22,10 @@ public:
 
     // A disc ID is exact to the frame; the service has its own fuzzy lookup.
     bool identifiesByWholeSeconds() const override { return false; }
+
+    std::optional<Picture> frontCover(const Disc& disc) override {
+        return disc.getRelease() ? frontCoverOf(disc.getRelease()->releaseId, settings, notes) : std::nullopt;
+    }
 
 private:
     MusicBrainzSettings settings;

@@ -19,6 +19,8 @@ struct MusicBrainzSettings {
     // Empty, and 0, for musicbrainz.org on 443.
     std::string server;
     unsigned int port = 0;
+    // Ask even when the cache holds an answer that has not expired.
+    bool serverFirst = false;
 };
 
 // The MusicBrainz web service as a database of discs. An identifier's kind

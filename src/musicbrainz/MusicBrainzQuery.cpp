@@ -11,26 +11,16 @@
 #include "musicbrainz/AnswerCache.h"
 #include "musicbrainz/DiscId.h"
 #include "musicbrainz/MusicBrainzQueryException.h"
-#include "musicbrainz/WebService.h"
-
-#define VANTREL_STRINGIFY(x) #x
-#define VANTREL_TEXT(x) VANTREL_STRINGIFY(x)
+#include "musicbrainz/Requests.h"
 
 namespace Vantrel {
 
 namespace {
 
 const char* const INCLUDES = "inc=artist-credits+labels+recordings+genres+release-groups&fmt=json";
-const long HTTP_OK = 200;
-const long HTTP_NOT_FOUND = 404;
-const long HTTP_TOO_MANY_REQUESTS = 429;
-const long HTTP_SERVICE_UNAVAILABLE = 503;
-const int MAX_REDIRECTS = 5;
-const int MAX_RETRIES = 2;
-// How long to wait for a busy server that does not say, and the longest
-// wait it may ask for.
-const long long DEFAULT_RETRY_SECONDS = 2;
-const long long LONGEST_RETRY_SECONDS = 10;
+// A whole release with every medium is far smaller; anything larger is not
+// an answer of the web service.
+const std::size_t MAX_ANSWER_BYTES = 64 * 1024 * 1024;
 
 bool matches(const std::string& text, const std::string& pattern, int (*isAllowed)(int)) {
     return text.size() == pattern.size() &&
@@ -41,70 +31,12 @@ bool matches(const std::string& text, const std::string& pattern, int (*isAllowe
 
 int isDiscIdCharacter(int c) { return std::isalnum(c) || c == '.' || c == '_' || c == '-'; }
 
-// A release MBID: 8-4-4-4-12 hexadecimal digits.
-bool isReleaseId(const std::string& text) {
-    return matches(text, "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", isxdigit);
-}
-
 // A disc ID: base64 of a SHA-1 in MusicBrainz's alphabet, padded with '-'.
 bool isDiscId(const std::string& text) { return matches(text, "xxxxxxxxxxxxxxxxxxxxxxxxxxx-", isDiscIdCharacter); }
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text;
-}
-
-bool startsWith(const std::string& text, const std::string& prefix) {
-    return text.compare(0, prefix.size(), prefix) == 0;
-}
-
-// A host name as one file name: anything but letters, digits, '.' and '-'
-// as %XX, so that no two names meet and none leaves the folder.
-std::string fileNameOf(const std::string& host) {
-    std::string name;
-    for (const unsigned char c : host) {
-        if (std::isalnum(c) || c == '.' || c == '-') {
-            name += static_cast<char>(c);
-        } else {
-            char escaped[4];
-            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
-            name += escaped;
-        }
-    }
-    return name;
-}
-
-// The service asks every client to name itself and a way to reach its user.
-std::string userAgent() {
-    const char* email = std::getenv("EMAIL");
-    const std::string contact = email != nullptr && std::strchr(email, '@') != nullptr ? email : "vantrel";
-    return std::string("vantrel/") + VANTREL_TEXT(VANTREL_VERSION) + " ( " + contact + " )";
-}
-
-bool isRedirect(long status) {
-    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-// Where a redirect leads, when it may be followed: never from HTTPS to
-// anything else, and never more than MAX_REDIRECTS times.
-std::string redirectTarget(const std::string& from, const std::string& to, int redirects) {
-    if (redirects > MAX_REDIRECTS)
-        throw MusicBrainzQueryException("MusicBrainz redirected the request more than " +
-                                        std::to_string(MAX_REDIRECTS) + " times");
-    const std::string scheme = lowerCase(to.substr(0, to.find(':')));
-    if (startsWith(lowerCase(from), "https:") ? scheme != "https" : scheme != "http" && scheme != "https")
-        throw MusicBrainzQueryException("MusicBrainz redirected the request from " + from + " to " + to +
-                                        ", which is not followed");
-    return to;
-}
-
-// Waits as long as a busy server asks before it is asked again.
-void waitToRetry(const HttpAnswer& reply, int retries) {
-    const long long wait = reply.retryAfterSeconds > 0 ? reply.retryAfterSeconds : DEFAULT_RETRY_SECONDS;
-    if (retries > MAX_RETRIES || wait > LONGEST_RETRY_SECONDS)
-        throw MusicBrainzQueryException("MusicBrainz is busy (" + std::to_string(reply.status) +
-                                        "); try again in a moment");
-    std::this_thread::sleep_for(std::chrono::seconds(wait));
 }
 
 std::vector<Disc> offered(const DiscIdAnswer& answer, const NoteSink& notes) {
@@ -115,6 +47,10 @@ std::vector<Disc> offered(const DiscIdAnswer& answer, const NoteSink& notes) {
 }
 
 } // namespace
+
+bool isReleaseId(const std::string& text) {
+    return matches(text, "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", isxdigit);
+}
 
 MusicBrainzQuery::MusicBrainzQuery(const TableOfContents& contents, const MusicBrainzSettings& settings)
     : lookup(Lookup::TABLE_OF_CONTENTS), settings(settings) {
@@ -145,14 +81,8 @@ MusicBrainzQuery::MusicBrainzQuery(const std::string& lookup, const std::string&
     }
 }
 
-std::string MusicBrainzQuery::serverAddress() const {
-    const std::string host = settings.server.empty() ? MUSICBRAINZ_SERVER : settings.server;
-    const unsigned int port = settings.port == 0 ? MUSICBRAINZ_HTTPS_PORT : settings.port;
-    return port == MUSICBRAINZ_HTTPS_PORT ? "https://" + host : "http://" + host + ":" + std::to_string(port);
-}
-
 std::string MusicBrainzQuery::url() const {
-    const std::string server = serverAddress();
+    const std::string server = serverAddress(settings);
     switch (lookup) {
     case Lookup::TABLE_OF_CONTENTS:
         return server + "/ws/2/discid/" + identifier + "?toc=" + toc + "&cdstubs=no&" + INCLUDES;
@@ -168,9 +98,7 @@ std::string MusicBrainzQuery::url() const {
 // musicbrainz.org's. A disc ID stands for its table of contents, so it
 // names the answer of a lookup by table of contents too.
 std::string MusicBrainzQuery::cacheName() const {
-    const std::string folder =
-        fileNameOf(settings.server.empty() ? MUSICBRAINZ_SERVER : settings.server) + ":" +
-        std::to_string(settings.port == 0 ? MUSICBRAINZ_HTTPS_PORT : settings.port) + "/";
+    const std::string folder = cacheFolderOf(settings);
     switch (lookup) {
     case Lookup::TABLE_OF_CONTENTS:
         return folder + "discid-" + identifier + "-toc.json";
@@ -219,37 +147,13 @@ std::optional<MusicBrainzQuery::CachedOffer> MusicBrainzQuery::fromCache(const A
     return std::nullopt;
 }
 
-// The server's answer, through redirects and the waits a busy server asks
-// for; nothing when the server does not know what was asked.
-std::optional<std::string> MusicBrainzQuery::fetch(const AnswerCache& cache) const {
-    std::string address = url();
-    int redirects = 0;
-    int retries = 0;
-    for (;;) {
-        const HttpAnswer reply = httpGet(address, userAgent(), [&cache] { cache.waitForTurn(); });
-        if (isRedirect(reply.status) && reply.redirectUrl) {
-            address = redirectTarget(address, *reply.redirectUrl, ++redirects);
-        } else if (reply.status == HTTP_SERVICE_UNAVAILABLE || reply.status == HTTP_TOO_MANY_REQUESTS) {
-            waitToRetry(reply, ++retries);
-        } else if (reply.status == HTTP_NOT_FOUND) {
-            return std::nullopt;
-        } else if (reply.status != HTTP_OK) {
-            const std::string error = errorOfAnswer(reply.body);
-            throw MusicBrainzQueryException("MusicBrainz answered HTTP " + std::to_string(reply.status) +
-                                            (error.empty() ? "" : ": " + error));
-        } else {
-            return reply.body;
-        }
-    }
-}
-
 std::vector<Disc> MusicBrainzQuery::query(const NoteSink& notes) const {
     const AnswerCache cache(notes);
     const Cache cacheMode = settings.cacheMode;
     std::optional<CachedOffer> cached;
     if (cacheMode != CACHE_MODE_OFF)
         cached = fromCache(cache, notes);
-    if (cached && (!cached->stored.expired() || cacheMode == CACHE_MODE_ONLY))
+    if (cached && (cacheMode == CACHE_MODE_ONLY || (!cached->stored.expired() && !settings.serverFirst)))
         return offered(cached->answer, notes);
     if (cacheMode == CACHE_MODE_ONLY)
         return {};
@@ -257,7 +161,7 @@ std::vector<Disc> MusicBrainzQuery::query(const NoteSink& notes) const {
     std::optional<std::string> body;
     DiscIdAnswer answer;
     try {
-        body = fetch(cache);
+        body = fetchFollowing(url(), cache, "MusicBrainz", MAX_ANSWER_BYTES);
         if (body)
             answer = read(*body, "The answer of MusicBrainz");
     } catch (const MusicBrainzQueryException& error) {
@@ -265,7 +169,10 @@ std::vector<Disc> MusicBrainzQuery::query(const NoteSink& notes) const {
             throw;
         notes(std::string("Vantrel: MusicBrainz could not be asked again (") + error.what() +
               "); using its answer stored " + std::to_string(cached->stored.ageInDays) + " days ago");
-        return offered(cached->answer, notes);
+        std::vector<Disc> discs = offered(cached->answer, notes);
+        for (Disc& disc : discs)
+            disc.markUnconfirmed();
+        return discs;
     }
     // An answer without a disc is not kept, and takes an older one's place:
     // the disc may be added later.

@@ -17,6 +17,9 @@ namespace Vantrel {
 // One request to the web service, answered from the cache when it can be,
 // and its answer read into discs. Failures are thrown as
 // MusicBrainzQueryException.
+// A release MBID: 8-4-4-4-12 hexadecimal digits.
+bool isReleaseId(const std::string& text);
+
 class MusicBrainzQuery {
 public:
     // By the disc ID and table of contents of `toc`.
@@ -37,14 +40,12 @@ private:
         StoredAnswer stored;
     };
 
-    std::string serverAddress() const;
     std::string url() const;
     std::string cacheName() const;
     DiscIdAnswer discsOf(const std::string& answer) const;
     // The answer's discs, or the error that says where the answer came from.
     DiscIdAnswer read(const std::string& answer, const std::string& source) const;
     std::optional<CachedOffer> fromCache(const AnswerCache& cache, const NoteSink& notes) const;
-    std::optional<std::string> fetch(const AnswerCache& cache) const;
 
     Lookup lookup;
     std::string identifier; // disc ID or release MBID

@@ -10,6 +10,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// An answer larger than the request allows.
+class AnswerTooLarge : public MusicBrainzQueryException {
+public:
+    using MusicBrainzQueryException::MusicBrainzQueryException;
+};
+
 } // namespace Vantrel
 
 #endif

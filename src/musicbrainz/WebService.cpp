@@ -14,9 +14,6 @@ namespace {
 
 const long CONNECT_TIMEOUT_SECONDS = 10;
 const long TOTAL_TIMEOUT_SECONDS = 30;
-// A whole release with every medium is far smaller; anything larger is not
-// an answer of the web service.
-const std::size_t MAX_ANSWER_BYTES = 64 * 1024 * 1024;
 // The shared library of libcurl 7.16 and later.
 const char* const CURL_LIBRARY = "libcurl.so.4";
 
@@ -78,18 +75,25 @@ int runBeforeSending(void* action, char*, char*, int, int) {
     }
 }
 
+// The body so far and the most it may grow to.
+struct Body {
+    std::string& text;
+    std::size_t maxBytes;
+};
+
 size_t appendToBody(char* data, size_t size, size_t count, void* target) {
-    auto* body = static_cast<std::string*>(target);
+    auto* body = static_cast<Body*>(target);
     const size_t bytes = size * count;
-    if (body->size() + bytes > MAX_ANSWER_BYTES)
+    if (body->text.size() + bytes > body->maxBytes)
         return 0; // libcurl stops with a write error
-    body->append(data, bytes);
+    body->text.append(data, bytes);
     return bytes;
 }
 
 } // namespace
 
-HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const std::function<void()>& beforeSending) {
+HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const std::function<void()>& beforeSending,
+                   std::size_t maxBytes) {
     const CurlLibrary curl;
     const auto cleanup = [&curl](CURL* handle) { curl.easyCleanup(handle); };
     const std::unique_ptr<CURL, decltype(cleanup)> easy(curl.easyInit(), cleanup);
@@ -106,12 +110,13 @@ HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const s
     curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl.easySetopt(handle, CURLOPT_ERRORBUFFER, error);
     curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, appendToBody);
-    curl.easySetopt(handle, CURLOPT_WRITEDATA, &answer.body);
+    Body body{answer.body, maxBytes};
+    curl.easySetopt(handle, CURLOPT_WRITEDATA, &body);
     curl.easySetopt(handle, CURLOPT_PREREQFUNCTION, runBeforeSending);
     curl.easySetopt(handle, CURLOPT_PREREQDATA, &beforeSending);
     const CURLcode code = curl.easyPerform(handle);
     if (code == CURLE_WRITE_ERROR)
-        throw MusicBrainzQueryException("MusicBrainz answer too large from " + url);
+        throw AnswerTooLarge("MusicBrainz answer too large from " + url);
     if (code != CURLE_OK)
         throw MusicBrainzQueryException("No answer from MusicBrainz: " +
                                         std::string(error[0] != '\0' ? error : curl.easyStrerror(code)));

@@ -1,6 +1,7 @@
 #ifndef VANTREL_MUSICBRAINZ_WEBSERVICE_H
 #define VANTREL_MUSICBRAINZ_WEBSERVICE_H
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -18,10 +19,12 @@ struct HttpAnswer {
 };
 
 // One GET, redirects not followed; throws MusicBrainzQueryException when no
-// answer comes (refused, timed out, too large). beforeSending runs once the
-// connection stands, right before the request goes out, and may wait. Proxy
-// variables apply as in any libcurl program.
-HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const std::function<void()>& beforeSending);
+// answer comes (refused, timed out), AnswerTooLarge when the body passes
+// maxBytes. beforeSending runs once the connection stands, right before the
+// request goes out, and may wait. Proxy variables apply as in any libcurl
+// program.
+HttpAnswer httpGet(const std::string& url, const std::string& userAgent, const std::function<void()>& beforeSending,
+                   std::size_t maxBytes);
 
 } // namespace Vantrel
 

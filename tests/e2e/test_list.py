@@ -36,12 +36,11 @@ def test_lists_every_format_with_tags_lengths_and_numbers(vantrel, tmp_path):
 
 def test_unusable_files_are_reported_in_order_and_nothing_is_listed(vantrel, tmp_path):
     good = make_audio(tmp_path / "good.mp3", 1, rate=8000)
-    text, fake, fifo, folder = (tmp_path / name for name in ("notes.txt", "fake.flac", "pipe.mp3", "folder.mp3"))
+    text, fake, fifo = (tmp_path / name for name in ("notes.txt", "fake.flac", "pipe.mp3"))
     text.write_text("not audio\n")
     fake.write_bytes(b"\x00" * 4096)
     os.mkfifo(fifo)
-    folder.mkdir()
-    unusable = [tmp_path / "missing.mp3", text, fake, fifo, folder, ""]
+    unusable = [tmp_path / "missing.mp3", text, fake, fifo, ""]
     result = vantrel(["list", good, *unusable], timeout=30)
     assert (result.status, body(result)) == (3, "")
     assert result.stderr == "".join(f"{path}: File is invalid\n" for path in unusable)

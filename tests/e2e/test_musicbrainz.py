@@ -8,6 +8,10 @@ import json
 import os
 import time
 
+from mutagen.flac import FLAC, Picture
+from mutagen.id3 import ID3
+from mutagen.mp4 import MP4
+
 from support.audio import make_audio, read_tags
 from support.discs import contents, unused_port
 from support.runner import body
@@ -252,3 +256,39 @@ def test_absurd_numbers_and_stamps_are_refused_or_ignored(vantrel, home, musicbr
         assert (result.status, body(result)) == (status, message)
         assert 0 < int(stamp.read_text()) <= time.time_ns()
     assert len(server.requests) == 4
+
+
+def front_covers(path):
+    """The front-cover pictures an independent reader finds in the file."""
+    if path.endswith(".flac"):
+        return [p.data for p in FLAC(path).pictures if p.type == 3]
+    if path.endswith(".mp3"):
+        return [f.data for f in ID3(path).getall("APIC") if f.type == 3]
+    return [bytes(cover) for cover in (MP4(path).tags or {}).get("covr", [])]
+
+
+def test_front_covers_are_embedded_where_files_have_none(vantrel, musicbrainz_server, tmp_path):
+    cover, own = b"\xff\xd8\xff\xe0 the release's front cover", b"\xff\xd8\xff\xe0 the file's own cover"
+    server = musicbrainz_server({f"/ws/2/release/{SUMMER_ID}": (200, SUMMER), f"/ws/2/release/{SPLIT_ID}": (200, SPLIT),
+                                 "/images/front.jpg": (200, cover)})
+    # The Cover Art Archive sends its images elsewhere.
+    server.answers[f"/release/{SUMMER_ID}/front-1200"] = (
+        307, b"", {"Location": f"http://127.0.0.1:{server.port}/images/front.jpg"})
+    paths = [make_audio(tmp_path / f"{n}.{fmt}", frames / 75, rate=750)
+             for n, (frames, fmt) in enumerate(zip(SUMMER_FRAMES, ["flac", "mp3", "m4a", "flac"]), 1)]
+    picture = Picture()
+    picture.type, picture.mime, picture.data = 3, "image/jpeg", own
+    with_own = FLAC(paths[3])
+    with_own.add_picture(picture)
+    with_own.save()
+
+    tagged = vantrel([*musicbrainz(server), "-y", "-F", "id", "release", SUMMER_ID, *paths])
+    no_cover = vantrel([*musicbrainz(server), "-F", "id", "release", SPLIT_ID, paths[0]], stdin="1\n")
+
+    assert (tagged.status, tagged.stderr) == (0, ""), tagged
+    assert [front_covers(path) for path in paths] == [[cover], [cover], [cover], [own]]
+    assert [request["path"] for request in server.requests[1:3]] == [f"/release/{SUMMER_ID}/front-1200",
+                                                                     "/images/front.jpg"]
+    assert (no_cover.status, no_cover.stderr) == (
+        0, "Vantrel: the release has no front cover; the files are tagged without one\n"), no_cover
+    assert front_covers(paths[0]) == [cover]

@@ -20,7 +20,7 @@ COMPLETION = SOURCE / "completions" / "vantrel"
 
 
 USAGE_LINES = [
-    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-h] "
+    "vantrel [-c cache_mode] [-s hostname] [-p port] [-P protocol] [-d database] [-t toc_file] [-y] [-F] [-h] "
     "command [command_arguments] file...",
     "",
     "Commands:",
@@ -39,6 +39,8 @@ USAGE_LINES = [
     "* -P protocol: use one of 'cddbp', 'http' or 'proxy' (default: cddbp)",
     "* -d database: use one of 'cddb' or 'musicbrainz' (default: cddb)",
     "* -t toc_file: take the disc's table of contents from a rip log or CUE sheet",
+    "* -y: never ask; tag a disc only when exactly one was found for certain",
+    "* -F: embed the release's front cover (MusicBrainz only)",
     "",
 ]
 
@@ -150,7 +152,8 @@ def test_manual_page_is_clean_and_documents_every_command_flag_and_status(tmp_pa
 CASES = [
     # (words on the line, the last one being completed) -> expected candidates
     (["vantrel", ""], ["id", "sequence", "rename", "list", "help"]),
-    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-h"]),
+    (["vantrel", "-"], ["-c", "-s", "-p", "-P", "-d", "-t", "-y", "-F", "-h"]),
+    (["vantrel", "-y", "-F", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-t", "n"], ["notes.txt"]),
     (["vantrel", "-t", "notes.txt", ""], ["id", "sequence", "rename", "list", "help"]),
     (["vantrel", "-d", ""], ["cddb", "musicbrainz"]),

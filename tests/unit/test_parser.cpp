@@ -36,6 +36,9 @@ TEST(Parser, CommandsAndTheirArguments) {
     EXPECT_EQ(id.category, "rock");
     EXPECT_EQ(id.discIdText, "0xd50dd30f");
     EXPECT_EQ(id.files, (std::vector<std::string>{"a.mp3", "b.mp3"}));
+    EXPECT_FALSE(id.unattended || id.frontCover || id.folders);
+    const CommandLineArguments flags = parse({"vantrel", "-F", "-y", "-d", "musicbrainz", "sequence", "/"});
+    EXPECT_TRUE(flags.unattended && flags.frontCover && flags.folders);
 
     CommandLineArguments rename = parse({"vantrel", "rename", "%n - %s.mp3", "x"});
     EXPECT_EQ(rename.command, COMMAND_RENAME);
@@ -105,6 +108,7 @@ TEST(Parser, ErrorMessages) {
         {{"vantrel", "-t"}, "Expected table of contents file"},
         {{"vantrel", "-t", "", "sequence", "f"}, "Expected table of contents file"},
         {{"vantrel", "-P", "http", "-d", "musicbrainz", "list", "f"}, "Protocol applies to CDDB only"},
+        {{"vantrel", "-F", "-d", "cddb", "sequence", "f"}, "Front covers come from MusicBrainz only"},
         {{"vantrel", "id"}, "Expected CDDB category"},
         {{"vantrel", "id", "", "1", "f"}, "Expected CDDB category"},
         {{"vantrel", "id", "misc"}, "Expected CDDB disc ID"},

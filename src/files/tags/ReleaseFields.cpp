@@ -136,7 +136,9 @@ TagLib::APE::Tag* apeTagOf(TagLib::File& file) {
     return nullptr;
 }
 
-// The ID3v2 tag of a file that keeps its fields there, or null.
+
+} // namespace
+
 TagLib::ID3v2::Tag* id3v2TagOf(TagLib::File& file) {
     if (auto* mpeg = dynamic_cast<TagLib::MPEG::File*>(&file))
         return mpeg->ID3v2Tag(true);
@@ -148,8 +150,6 @@ TagLib::ID3v2::Tag* id3v2TagOf(TagLib::File& file) {
         return trueAudio->ID3v2Tag(true);
     return nullptr;
 }
-
-} // namespace
 
 std::string FieldValue::pairText() const {
     return std::to_string(number) + (total == 0 ? "" : "/" + std::to_string(total));

@@ -2,6 +2,7 @@
 #define VANTREL_FILES_TAGS_RELEASEFIELDS_H
 
 #include <taglib/id3v2frame.h>
+#include <taglib/id3v2tag.h>
 #include <taglib/tfile.h>
 #include <taglib/tstring.h>
 
@@ -57,6 +58,10 @@ bool isNameOf(const Field& field, const TagLib::String& name);
 
 // True for an ID3v2 frame that holds a descriptive field.
 bool holdsDescription(const TagLib::ID3v2::Frame& frame);
+
+// The ID3v2 tag of a file that keeps its fields there (MP3, WAV, AIFF, TTA),
+// made when it has none; null for other files.
+TagLib::ID3v2::Tag* id3v2TagOf(TagLib::File& file);
 
 // Writes releaseFieldsOf(disc, track) into the file's tag (in memory).
 void writeReleaseFields(const Disc& disc, const Track& track, TagLib::File& file);

@@ -16,6 +16,7 @@
 #include <taglib/xiphcomment.h>
 
 #include "files/TagException.h"
+#include "files/tags/FrontCover.h"
 #include "files/tags/ReleaseFields.h"
 
 namespace Vantrel {
@@ -144,6 +145,8 @@ void setTag(const Disc& disc, const Track& track, TagLib::File& file) {
     tag->setYear(disc.getYear());
     setAlbumArtist(disc, file);
     writeReleaseFields(disc, track, file);
+    if (disc.getFrontCover())
+        addFrontCover(file, *disc.getFrontCover());
     sortFrames(file);
 }
 
