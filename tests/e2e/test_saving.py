@@ -339,10 +339,12 @@ def test_a_file_the_save_would_damage_is_refused_untouched_and_the_others_saved(
     assert contents([footer, no_size]) == before and read_tags(good)["album"] == "Album"
 
 
-def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_others_saved(home, tmp_path):
+# `id` reads the files' lengths again after the question, the MP3's by its name.
+@pytest.mark.parametrize("command", [["sequence"], ["id", "rock", ROCK.discid]])
+def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_others_saved(home, tmp_path, command):
     ROCK.write(cache_folder(home), "rock")
     paths = make_disc(tmp_path, ROCK, ("flac", "mp3", "ogg"), tags={"title": "Old"})
-    process = start(home, ["sequence", *paths])
+    process = start(home, [*command, *paths])
     asked = b""
     while not asked.endswith(b"Which disc [1-1] ? "):
         chunk = process.stdout.read1(4096)
@@ -353,6 +355,9 @@ def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_other
     out, err = process.communicate(b"1\n", timeout=60)
 
     assert (process.returncode, err.decode()) == (4, f"{paths[1]}: is not a regular file\n"), out
-    assert out.decode().endswith(f"1: File {paths[0]} [Tag Saved]\n2: File {paths[1]} [Save Failed]\n"
-                                 f"3: File {paths[2]} [Tag Saved]\nVantrel: Error: 1 file could not be saved.\n")
+    matches = [f" matches {name}" if command[0] == "id" else "" for name, _ in ROCK.tracks]
+    assert out.decode().endswith(f"1: File {paths[0]}{matches[0]} [Tag Saved]\n"
+                                 f"2: File {paths[1]}{matches[1]} [Save Failed]\n"
+                                 f"3: File {paths[2]}{matches[2]} [Tag Saved]\n"
+                                 "Vantrel: Error: 1 file could not be saved.\n")
     assert [read_tags(paths[n]) for n in (0, 2)] == [expected_tags(ROCK, n) for n in (1, 3)]
