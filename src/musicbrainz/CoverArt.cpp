@@ -68,7 +68,11 @@ std::optional<Picture> frontCoverOf(const std::string& releaseId, const MusicBra
         return std::nullopt;
     }
     if (!data) {
-        notes(std::string("Vantrel: the release has no front cover") + WITHOUT_ONE);
+        // Only covers that were found are kept, so -c only cannot tell.
+        const bool cacheOnly = settings.cacheMode == CACHE_MODE_ONLY;
+        notes(std::string(cacheOnly ? "Vantrel: the release's front cover is not in the cache"
+                                    : "Vantrel: the release has no front cover") +
+              WITHOUT_ONE);
         return std::nullopt;
     }
     const std::optional<std::string> mimeType = mimeTypeOf(*data);
