@@ -167,6 +167,26 @@ def test_a_file_that_does_not_fit_fails_and_stays_as_it_was(vantrel, home, tmp_p
             subprocess.run(["umount", folder], check=True)
 
 
+def test_a_save_whose_journal_cannot_be_removed_fails_and_is_put_back(vantrel, home, tmp_path):
+    ROCK.write(cache_folder(home), "rock")
+    folder = tmp_path / "append-only"
+    folder.mkdir()
+    paths = make_disc(folder, ROCK, ("flac",) * 3)
+    before = contents(paths)
+    # A folder that takes new names but lets none go: a journal left behind
+    # would undo, at the next run, a save reported as done.
+    if subprocess.run(["chattr", "+a", folder], stderr=subprocess.DEVNULL).returncode != 0:
+        pytest.skip("cannot make a folder append-only here")
+    try:
+        result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
+    finally:
+        subprocess.run(["chattr", "-a", folder], check=True)
+
+    assert (result.status, result.stderr) == (4, "".join(
+        f"{path}: cannot remove the save's journal: Operation not permitted\n" for path in paths)), result
+    assert contents(paths) == before
+
+
 def test_what_another_program_wrote_while_the_question_waited_is_kept(home, tmp_path):
     ROCK.write(cache_folder(home), "rock")
     flac, mp3, ogg = make_disc(tmp_path, ROCK, ("flac", "mp3", "ogg"), tags={"title": "Old"})
