@@ -42,7 +42,8 @@ std::optional<std::string> coverBytes(const std::string& releaseId, const MusicB
         return std::nullopt;
     const std::optional<std::string> data =
         fetchFollowing(serverAddress(settings) + path, cache, "The Cover Art Archive", MAX_COVER_BYTES);
-    if (data && settings.cacheMode == CACHE_MODE_ON)
+    // What is no image (an error page sent as 200, say) is not kept.
+    if (data && settings.cacheMode == CACHE_MODE_ON && mimeTypeOf(*data))
         cache.store(name, *data);
     return data;
 }
