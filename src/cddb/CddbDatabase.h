@@ -9,12 +9,12 @@
 
 namespace Vantrel {
 
-// A CDDB server (or only its local cache) as a database of discs. A lookup
-// that does not finish in 60 s, or grows beyond any real answer, is given
-// up with CDDBQueryException.
 // A disc ID as typed: hexadecimal, read like strtoll, cut to 32 bits.
 unsigned int cddbDiscIdOf(const std::string& text);
 
+// A CDDB server (or only its local cache) as a database of discs. A lookup
+// that does not finish in 60 s, or grows beyond any real answer, is given
+// up with CDDBQueryException.
 std::unique_ptr<Database> openCddb(const CddbSettings& settings, const NoteSink& notes);
 
 } // namespace Vantrel

@@ -25,7 +25,6 @@ const std::size_t MAX_TRACKS = 99;
 struct DataTrack {
     int frameOffset = 0;
     int leadOut = 0;
-
 };
 
 // A disc's table of contents, in CD frames counted from the start of the disc
@@ -48,7 +47,6 @@ struct TableOfContents {
     // disc ends: what CDDB counts.
     std::vector<int> allFrameOffsets() const;
     int discLeadOut() const;
-
 };
 
 // A track as a rip log, CUE sheet or FLAC cue sheet lists it: where it

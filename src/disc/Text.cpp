@@ -1,5 +1,7 @@
 #include "disc/Text.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstddef>
 
 namespace Vantrel {
@@ -90,6 +92,11 @@ std::string replaceControlCharacters(const std::string& text, char replacement) 
         result += byte < 0x20 || byte == 0x7F || c1 ? replacement : text[at];
     }
     return result;
+}
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
 }
 
 } // namespace Vantrel

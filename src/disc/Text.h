@@ -15,6 +15,9 @@ std::string entryTextToUtf8(const std::string& bytes);
 // replaced by `replacement`. Other bytes, invalid ones included, stay.
 std::string replaceControlCharacters(const std::string& text, char replacement);
 
+// The text with its ASCII letters in lower case.
+std::string lowerCase(std::string text);
+
 // Text from files and servers made safe to print: a title cannot move the
 // cursor or recolour the terminal.
 inline std::string forTerminal(const std::string& text) { return replaceControlCharacters(text, '?'); }

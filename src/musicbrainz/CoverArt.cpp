@@ -42,7 +42,8 @@ std::optional<std::string> coverBytes(const std::string& releaseId, const MusicB
         return std::nullopt;
     const std::optional<std::string> data =
         fetchFollowing(serverAddress(settings) + path, cache, "The Cover Art Archive", MAX_COVER_BYTES);
-    if (data && settings.cacheMode == CACHE_MODE_ON)
+    // What is no image (an error page sent as 200, say) is not kept.
+    if (data && settings.cacheMode == CACHE_MODE_ON && mimeTypeOf(*data))
         cache.store(name, *data);
     return data;
 }
@@ -68,7 +69,11 @@ std::optional<Picture> frontCoverOf(const std::string& releaseId, const MusicBra
         return std::nullopt;
     }
     if (!data) {
-        notes(std::string("Vantrel: the release has no front cover") + WITHOUT_ONE);
+        // Only covers that were found are kept, so -c only cannot tell.
+        const bool cacheOnly = settings.cacheMode == CACHE_MODE_ONLY;
+        notes(std::string(cacheOnly ? "Vantrel: the release's front cover is not in the cache"
+                                    : "Vantrel: the release has no front cover") +
+              WITHOUT_ONE);
         return std::nullopt;
     }
     const std::optional<std::string> mimeType = mimeTypeOf(*data);

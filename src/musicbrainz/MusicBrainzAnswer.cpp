@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "disc/Text.h"
+
 namespace Vantrel {
 
 namespace {
@@ -74,11 +76,6 @@ std::optional<long long> wholeNumberOf(const Json& object, const char* key, long
         return static_cast<long long>(value);
     }
     throw AnswerFormatError("\"" + std::string(key) + "\" is not a number");
-}
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
 }
 
 void addUnique(std::vector<std::string>& list, const std::string& text) {

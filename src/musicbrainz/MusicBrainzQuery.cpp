@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "disc/Text.h"
 #include "musicbrainz/AnswerCache.h"
 #include "musicbrainz/DiscId.h"
 #include "musicbrainz/MusicBrainzQueryException.h"
@@ -33,11 +34,6 @@ int isDiscIdCharacter(int c) { return std::isalnum(c) || c == '.' || c == '_' ||
 
 // A disc ID: base64 of a SHA-1 in MusicBrainz's alphabet, padded with '-'.
 bool isDiscId(const std::string& text) { return matches(text, "xxxxxxxxxxxxxxxxxxxxxxxxxxx-", isDiscIdCharacter); }
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 std::vector<Disc> offered(const DiscIdAnswer& answer, const NoteSink& notes) {
     if (answer.releasesKnown > answer.releasesSent)

@@ -14,12 +14,12 @@
 
 namespace Vantrel {
 
-// One request to the web service, answered from the cache when it can be,
-// and its answer read into discs. Failures are thrown as
-// MusicBrainzQueryException.
 // A release MBID: 8-4-4-4-12 hexadecimal digits.
 bool isReleaseId(const std::string& text);
 
+// One request to the web service, answered from the cache when it can be,
+// and its answer read into discs. Failures are thrown as
+// MusicBrainzQueryException.
 class MusicBrainzQuery {
 public:
     // By the disc ID and table of contents of `toc`.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "disc/Text.h"
 #include "musicbrainz/MusicBrainzAnswer.h"
 #include "musicbrainz/MusicBrainzQueryException.h"
 #include "musicbrainz/WebService.h"
@@ -29,11 +30,6 @@ const int MAX_RETRIES = 2;
 // wait it may ask for.
 const long long DEFAULT_RETRY_SECONDS = 2;
 const long long LONGEST_RETRY_SECONDS = 10;
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;

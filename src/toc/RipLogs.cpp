@@ -42,6 +42,10 @@ std::vector<std::string> words(const std::string& text) {
 TrackLayout layoutOf(std::vector<SectorRange> ranges) {
     if (ranges.empty())
         throw TocSourceError("it lists no tracks");
+    // A sector outside the disc would overflow the sums below.
+    for (const SectorRange& range : ranges)
+        if (range.first < 0 || range.last < 0 || range.first > LAST_CD_FRAME || range.last > LAST_CD_FRAME)
+            throw TocSourceError("a track lies outside the disc");
     if (ranges.size() >= 2) {
         SectorRange& last = ranges.back();
         if (last.first - ranges[ranges.size() - 2].last - 1 >= SESSION_GAP_FRAMES)
@@ -163,7 +167,8 @@ std::optional<TrackLayout> cyanripLayoutOf(const std::vector<std::string>& lines
             // "233754 (with offset: 233755)": the first is the disc's.
             if (ranges.empty() || ranges.back().last != -1)
                 throw TocSourceError("an end LSN comes before its start");
-            ranges.back().last = numberOf(words(*end).front());
+            const std::vector<std::string> numbers = words(*end);
+            ranges.back().last = numberOf(numbers.empty() ? std::string() : numbers.front());
         }
     }
     if (std::any_of(ranges.begin(), ranges.end(), [](const SectorRange& range) { return range.last == -1; }))

@@ -1,9 +1,9 @@
 #include "toc/TocSources.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 
+#include "disc/Text.h"
 #include "toc/RipLogs.h"
 #include "toc/SourceText.h"
 
@@ -11,19 +11,12 @@ namespace Vantrel {
 
 namespace {
 
-std::string lowerCaseExtension(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return std::tolower(c); });
-    return extension;
-}
-
 std::vector<std::string> filesOfKind(const std::filesystem::path& folder, const std::string& extension) {
     std::vector<std::string> names;
     std::error_code error;
     for (std::filesystem::directory_iterator entry(folder.empty() ? "." : folder, error), end;
          !error && entry != end; entry.increment(error)) {
-        if (lowerCaseExtension(entry->path()) == extension && entry->is_regular_file(error))
+        if (lowerCase(entry->path().extension().string()) == extension && entry->is_regular_file(error))
             names.push_back(entry->path().filename().string());
     }
     std::sort(names.begin(), names.end());

@@ -284,6 +284,7 @@ def test_front_covers_are_embedded_where_files_have_none(vantrel, musicbrainz_se
 
     tagged = vantrel([*musicbrainz(server), "-y", "-F", "id", "release", SUMMER_ID, *paths])
     no_cover = vantrel([*musicbrainz(server), "-F", "id", "release", SPLIT_ID, paths[0]], stdin="1\n")
+    offline = vantrel([*musicbrainz(server), "-c", "only", "-F", "id", "release", SPLIT_ID, paths[0]], stdin="1\n")
 
     assert (tagged.status, tagged.stderr) == (0, ""), tagged
     assert [front_covers(path) for path in paths] == [[cover], [cover], [cover], [own]]
@@ -291,4 +292,6 @@ def test_front_covers_are_embedded_where_files_have_none(vantrel, musicbrainz_se
                                                                      "/images/front.jpg"]
     assert (no_cover.status, no_cover.stderr) == (
         0, "Vantrel: the release has no front cover; the files are tagged without one\n"), no_cover
+    assert (offline.status, offline.stderr) == (
+        0, "Vantrel: the release's front cover is not in the cache; the files are tagged without one\n"), offline
     assert front_covers(paths[0]) == [cover]

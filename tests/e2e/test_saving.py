@@ -167,6 +167,26 @@ def test_a_file_that_does_not_fit_fails_and_stays_as_it_was(vantrel, home, tmp_p
             subprocess.run(["umount", folder], check=True)
 
 
+def test_a_save_whose_journal_cannot_be_removed_fails_and_is_put_back(vantrel, home, tmp_path):
+    ROCK.write(cache_folder(home), "rock")
+    folder = tmp_path / "append-only"
+    folder.mkdir()
+    paths = make_disc(folder, ROCK, ("flac",) * 3)
+    before = contents(paths)
+    # A folder that takes new names but lets none go: a journal left behind
+    # would undo, at the next run, a save reported as done.
+    if subprocess.run(["chattr", "+a", folder], stderr=subprocess.DEVNULL).returncode != 0:
+        pytest.skip("cannot make a folder append-only here")
+    try:
+        result = vantrel(["-c", "only", "sequence", *paths], stdin="1\n")
+    finally:
+        subprocess.run(["chattr", "-a", folder], check=True)
+
+    assert (result.status, result.stderr) == (4, "".join(
+        f"{path}: cannot remove the save's journal: Operation not permitted\n" for path in paths)), result
+    assert contents(paths) == before
+
+
 def test_what_another_program_wrote_while_the_question_waited_is_kept(home, tmp_path):
     ROCK.write(cache_folder(home), "rock")
     flac, mp3, ogg = make_disc(tmp_path, ROCK, ("flac", "mp3", "ogg"), tags={"title": "Old"})
@@ -339,10 +359,12 @@ def test_a_file_the_save_would_damage_is_refused_untouched_and_the_others_saved(
     assert contents([footer, no_size]) == before and read_tags(good)["album"] == "Album"
 
 
-def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_others_saved(home, tmp_path):
+# `id` reads the files' lengths again after the question, the MP3's by its name.
+@pytest.mark.parametrize("command", [["sequence"], ["id", "rock", ROCK.discid]])
+def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_others_saved(home, tmp_path, command):
     ROCK.write(cache_folder(home), "rock")
     paths = make_disc(tmp_path, ROCK, ("flac", "mp3", "ogg"), tags={"title": "Old"})
-    process = start(home, ["sequence", *paths])
+    process = start(home, [*command, *paths])
     asked = b""
     while not asked.endswith(b"Which disc [1-1] ? "):
         chunk = process.stdout.read1(4096)
@@ -353,6 +375,9 @@ def test_a_file_swapped_for_a_fifo_during_the_question_is_reported_and_the_other
     out, err = process.communicate(b"1\n", timeout=60)
 
     assert (process.returncode, err.decode()) == (4, f"{paths[1]}: is not a regular file\n"), out
-    assert out.decode().endswith(f"1: File {paths[0]} [Tag Saved]\n2: File {paths[1]} [Save Failed]\n"
-                                 f"3: File {paths[2]} [Tag Saved]\nVantrel: Error: 1 file could not be saved.\n")
+    matches = [f" matches {name}" if command[0] == "id" else "" for name, _ in ROCK.tracks]
+    assert out.decode().endswith(f"1: File {paths[0]}{matches[0]} [Tag Saved]\n"
+                                 f"2: File {paths[1]}{matches[1]} [Save Failed]\n"
+                                 f"3: File {paths[2]}{matches[2]} [Tag Saved]\n"
+                                 "Vantrel: Error: 1 file could not be saved.\n")
     assert [read_tags(paths[n]) for n in (0, 2)] == [expected_tags(ROCK, n) for n in (1, 3)]

@@ -105,6 +105,11 @@ def test_sources_of_other_discs_are_named_and_t_says_what_is_wrong(vantrel, home
                      '  TRACK 02 AUDIO\n    INDEX 01 01:40:00\n')
     other = tmp_path / "notes.txt"
     other.write_text("Ripped on a sunny day.\n")
+    no_end = tmp_path / "no-end.txt"
+    no_end.write_text("cyanrip 0.9\nStart LSN: 0\nEnd LSN:\n")
+    past_end = tmp_path / "past-end.txt"
+    past_end.write_text("Log created by: whipper\nTOC:\n  1:\n    Start sector: 2147483647\n"
+                        "    End sector: 2147483647\n")
 
     result = vantrel(["-c", "only", "sequence", *paths])
     assert (result.status, body(result)) == (2, "No results.\n"), result
@@ -114,6 +119,8 @@ def test_sources_of_other_discs_are_named_and_t_says_what_is_wrong(vantrel, home
     cases = [(tmp_path / "missing.log", "Cannot read a table of contents from {}: No such file or directory"),
              (other, "Cannot read a table of contents from {}: it is neither a rip log nor a CUE sheet"),
              (tmp_path, "Cannot read a table of contents from {}: Is a directory"),
+             (no_end, 'Cannot read a table of contents from {}: "" is not a number'),
+             (past_end, "Cannot read a table of contents from {}: a track lies outside the disc"),
              (log, "{} describes another disc"), (mixed, "{} describes another disc")]
     for source, message in cases:
         result = vantrel(["-c", "only", "-t", source, "sequence", *paths])

@@ -129,12 +129,16 @@ TEST(InPlaceSave, EditsWrittenInPlaceAndRolledBackGiveTheNewThenTheOldBytes) {
             const long count = number(6000);
             const TagLib::ByteVector data = bytes(count);
             switch (number(3)) {
-            case 0:
-                overlay.seek(at);
+            case 0: {
+                // Now and then past the end, which a file fills with zeros.
+                const long from = number(4) == 0 ? static_cast<long>(model.size()) + number(100) : at;
+                overlay.seek(from);
                 overlay.writeBlock(data);
-                model.resize(std::max(model.size(), static_cast<std::size_t>(at + count)));
-                model.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(count), data.data(), data.size());
+                model.resize(std::max(model.size(), static_cast<std::size_t>(from + count)));
+                model.replace(static_cast<std::size_t>(from), static_cast<std::size_t>(count), data.data(),
+                              data.size());
                 break;
+            }
             case 1:
                 overlay.insert(data, static_cast<unsigned long>(at), static_cast<unsigned long>(count / 2));
                 model.replace(static_cast<std::size_t>(at), static_cast<std::size_t>(count / 2), data.data(), data.size());

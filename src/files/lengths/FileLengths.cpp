@@ -1,5 +1,6 @@
 #include "files/lengths/FileLengths.h"
 
+#include <fcntl.h>
 #include <mpg123.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <variant>
 
 #include <taglib/aiffproperties.h>
 #include <taglib/apeproperties.h>
@@ -30,6 +32,7 @@
 #include <taglib/wavproperties.h>
 #include <taglib/xingheader.h>
 
+#include "common/RegularFile.h"
 #include "files/TagException.h"
 #include "files/lengths/Mp4Atoms.h"
 
@@ -108,14 +111,21 @@ struct Mpg123Deleter {
 
 // libmpg123 reads the Info frame and its LAME extension without decoding;
 // its gapless length is the frames times the samples per frame less the
-// encoder's delay and padding. Without them it counts the frames.
+// encoder's delay and padding. Without them it counts the frames. The file
+// is opened again by its name, so only as a regular file and never waited
+// for: it may have been replaced by a FIFO since it was first opened.
 SampleCount mp3Count(TagLib::MPEG::File& file, const TagLib::MPEG::Properties& properties) {
     const unsigned long long rate = rateOf(properties);
     const unsigned long long excessMs = rate > 0 ? (MP3_EXCESS_FRAMES * 1152 * 1000 + rate - 1) / rate : 80;
+    // Closed after the handle, which does not close a descriptor it was given.
+    const std::variant<RegularFile, OpenProblem> opened = openRegularFile(file.name(), O_RDONLY);
+    const RegularFile* regular = std::get_if<RegularFile>(&opened);
     std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, nullptr));
     mpg123_frameinfo info;
-    if (!handle || mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0) != MPG123_OK ||
-        mpg123_open(handle.get(), file.name()) != MPG123_OK || mpg123_info(handle.get(), &info) != MPG123_OK ||
+    if (regular == nullptr || !handle ||
+        mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_SKIP_ID3V2, 0) != MPG123_OK ||
+        mpg123_open_fd(handle.get(), regular->descriptor.get()) != MPG123_OK ||
+        mpg123_info(handle.get(), &info) != MPG123_OK ||
         info.rate <= 0 || mpg123_spf(handle.get()) <= 0)
         return fromMilliseconds(properties, excessMs);
     const auto mpegRate = static_cast<unsigned long long>(info.rate);

@@ -189,9 +189,10 @@ bool Journal::readOld(long offset, char* data, long count) const {
 }
 
 void Journal::commit(FolderSyncs& later) {
+    if (unlink(path.c_str()) != 0)
+        fail("cannot remove the save's journal", errno);
     close(journal);
     journal = -1;
-    unlink(path.c_str());
     later.add(folder);
 }
 

@@ -70,7 +70,8 @@ public:
     bool readOld(long offset, char* data, long count) const;
 
     // The file's new bytes are synced: the journal goes (its folder is
-    // synced by `later`).
+    // synced by `later`). Throws JournalFailure when it cannot be removed,
+    // for the next run would put the old bytes back from it.
     void commit(FolderSyncs& later);
     // Puts the file's old bytes and size back, syncs it and removes the
     // journal; throws JournalFailure when that fails, and the journal stays.

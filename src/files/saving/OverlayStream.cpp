@@ -102,9 +102,10 @@ TagLib::ByteVector OverlayStream::readBlock(unsigned long length) {
     return data;
 }
 
+// A write that starts past the end replaces nothing: the gap is filled first.
 void OverlayStream::writeBlock(const TagLib::ByteVector& data) {
     const long end = position + static_cast<long>(data.size());
-    replace(position, std::min(end, size), data);
+    replace(position, std::max(position, std::min(end, size)), data);
     position = end;
 }
 

@@ -114,6 +114,7 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
     }
     try {
         writeInPlace(layout, changes, *journal, descriptor);
+        journal->commit(later);
     } catch (const std::exception& failure) {
         try {
             journal->rollBack();
@@ -123,7 +124,6 @@ void commit(const FileLocation& target, int descriptor, const struct stat& befor
         }
         throw SaveFailure(failure.what());
     }
-    journal->commit(later);
 }
 
 Descriptor openForSaving(const FileLocation& target) {

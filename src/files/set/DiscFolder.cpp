@@ -7,6 +7,7 @@
 
 #include <taglib/fileref.h>
 
+#include "disc/Text.h"
 #include "files/TagException.h"
 
 namespace Vantrel {
@@ -14,11 +15,6 @@ namespace Vantrel {
 namespace {
 
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
 
 // The extensions the audio library opens, lower case.
 bool isAudioName(const std::string& name) {

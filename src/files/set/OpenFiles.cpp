@@ -28,11 +28,13 @@ namespace Vantrel {
 namespace {
 
 // An MP4 file whose atoms do not fit would be damaged by the first save.
+// It is opened again by its name, so as a regular file only, never waited for.
 bool mp4AtomsFit(TagLib::File& file, const std::string& path) {
     if (dynamic_cast<TagLib::MP4::File*>(&file) == nullptr)
         return true;
-    const Descriptor descriptor(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    return descriptor.get() >= 0 && Vantrel::mp4AtomsFit(descriptor.get());
+    const std::variant<RegularFile, OpenProblem> opened = openRegularFile(path, O_RDONLY);
+    const RegularFile* regular = std::get_if<RegularFile>(&opened);
+    return regular != nullptr && Vantrel::mp4AtomsFit(regular->descriptor.get());
 }
 
 // TagLib's stream over a descriptor opened here, known by the file's path

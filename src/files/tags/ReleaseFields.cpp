@@ -136,7 +136,6 @@ TagLib::APE::Tag* apeTagOf(TagLib::File& file) {
     return nullptr;
 }
 
-
 } // namespace
 
 TagLib::ID3v2::Tag* id3v2TagOf(TagLib::File& file) {
