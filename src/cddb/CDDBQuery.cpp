@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "cddb/DiscRecord.h"
 #include "cddb/IncomingEntries.h"
@@ -258,6 +260,8 @@ std::vector<Disc> CDDBQuery::discsFor(const TableOfContents& toc, const NoteSink
 // The server's matches; `fresh` reads even the entries the cache holds from
 // the server, so that the cache gets what the server has now.
 std::vector<Disc> CDDBQuery::fromServer(cddb_disc_t* disc, bool fresh) {
+    if (fresh || !cacheHolds(disc, CDDB_CAT_INVALID))
+        waitForServer();
     return run([&](RecordSink& sink) {
         const cddb_cache_mode_t mode = cddb_cache_mode(connection.get());
         if (fresh)
@@ -296,7 +300,37 @@ std::vector<Disc> CDDBQuery::read(const std::string& category, unsigned int disc
         notes("Vantrel: Warning \"" + category + "\" matches CDDB_CAT_MISC");
     cddb_disc_set_discid(disc.get(), discId);
     healCache(discId, notes);
+    if (cddb_cache_mode(connection.get()) != CACHE_ONLY && !cacheHolds(disc.get(), cddb_disc_get_category(disc.get())))
+        waitForServer();
     return run([&](RecordSink& sink) { readMatch(disc.get(), sink); });
+}
+
+// Whether the cache would answer for the disc ID: in this category, or in
+// any (CDDB_CAT_INVALID), as the library's search of the cache looks.
+bool CDDBQuery::cacheHolds(cddb_disc_t* disc, cddb_cat_t category) const {
+    if (cddb_cache_mode(connection.get()) == CACHE_OFF)
+        return false;
+    const std::string cacheFolder = text(cddb_cache_get_dir(connection.get()));
+    DiscPointer entry(cddb_disc_clone(disc));
+    for (int each = 0; entry && each < CDDB_CAT_INVALID; ++each) {
+        if (category != CDDB_CAT_INVALID && each != category)
+            continue;
+        cddb_disc_set_category(entry.get(), static_cast<cddb_cat_t>(each));
+        if (access(entryPath(cacheFolder, entry.get()).c_str(), F_OK) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A good client of a public server asks it at most once a second: the
+// lookups of a run that reach the server start a second apart, whatever
+// disc they are for.
+void CDDBQuery::waitForServer() {
+    using Clock = std::chrono::steady_clock;
+    static std::optional<Clock::time_point> lastStart;
+    if (lastStart)
+        std::this_thread::sleep_until(*lastStart + std::chrono::seconds(1));
+    lastStart = Clock::now();
 }
 
 CDDBQuery::DiscPointer CDDBQuery::newDisc() {

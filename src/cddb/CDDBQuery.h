@@ -55,6 +55,8 @@ private:
     void useProxy(const ProxyDetails& proxy);
     void setCache(Cache mode);
     static DiscPointer newDisc();
+    bool cacheHolds(cddb_disc_t* disc, cddb_cat_t category) const;
+    static void waitForServer();
     friend unsigned int cddbDiscIdOf(const TableOfContents& toc);
     static DiscPointer queryDiscOf(const TableOfContents& toc);
     void healCache(unsigned int discId, const NoteSink& notes);

@@ -63,7 +63,6 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
     if (arguments.command == COMMAND_ID) {
         // The user named the disc: the list is all there is to choose from.
         std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
-        waitForTurn(settings.cacheMode != CACHE_MODE_ONLY);
         std::vector<Disc> discs = database->discsFor(TypedIdentifier{arguments.category, arguments.discIdText});
         return Found{std::move(database), std::move(discs), true};
     }
@@ -71,7 +70,7 @@ Found lookUp(const CommandLineArguments& arguments, const std::string& firstFile
         tableOfContentsFromSources(arguments.tocFile, firstFile, fileDisc);
     const TableOfContents& toc = exact ? *exact : fileDisc.generateOffsets(FIRST_TRACK_OFFSET);
     std::unique_ptr<Database> database = openDatabase(arguments.database, settings, Console::note);
-    const SearchResult search = searchByTableOfContents(*database, toc, settings.cacheMode != CACHE_MODE_ONLY);
+    const SearchResult search = searchByTableOfContents(*database, toc);
     if (search.adjustment)
         Console::foundWithAdjustment(*search.adjustment);
     // Found by the exact disc ID of exact lengths, not by a search around

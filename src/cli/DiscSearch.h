@@ -20,17 +20,12 @@ struct SearchResult {
     std::optional<Duration> adjustment;
 };
 
-// Waits, when `paced` (a lookup may reach a server), until a second has
-// passed since the start of the last lookup of this run, whatever disc it
-// was for: a good client of a public server asks it at most once a second.
-void waitForTurn(bool paced);
-
 // Looks the disc up by its table of contents. When that finds nothing, some
 // lengths were estimates and the database identifies discs by whole seconds,
 // tries the nearby tables of contents those estimates allow, nearest first,
-// until one finds discs or MAX_NEARBY_LOOKUPS have been made. Each lookup
-// waits for its turn.
-SearchResult searchByTableOfContents(Database& database, const TableOfContents& toc, bool paced);
+// until one finds discs or MAX_NEARBY_LOOKUPS have been made. Each database
+// keeps its own requests to a server a second apart.
+SearchResult searchByTableOfContents(Database& database, const TableOfContents& toc);
 
 } // namespace Vantrel
 
